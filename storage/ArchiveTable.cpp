@@ -381,11 +381,23 @@ void ArchiveTable::readRecordDirect(std::uint32_t record, unsigned char* out) co
         fail(StorageError::Kind::Io, "cannot read a record of " + m_path);
 }
 
+// Keeps the read-ahead window in step with a record just written. A record
+// appended right after the window joins it, so a long run of appends never
+// reads back what it wrote.
 void ArchiveTable::storeInCache(std::uint32_t record, const unsigned char* bytes)
 {
-    if (m_cacheCount && record >= m_cacheFirst && record < m_cacheFirst + m_cacheCount)
-        std::memcpy(&m_cache[(record - m_cacheFirst) * static_cast<std::size_t>(m_recordLength)],
-                    bytes, static_cast<std::size_t>(m_recordLength));
+    const std::size_t recLen = static_cast<std::size_t>(m_recordLength);
+    if (m_cacheCount && record >= m_cacheFirst && record < m_cacheFirst + m_cacheCount) {
+        std::memcpy(&m_cache[(record - m_cacheFirst) * recLen], bytes, recLen);
+        return;
+    }
+    if (!(m_cacheCount && record == m_cacheFirst + m_cacheCount && m_cacheCount < kCacheRecords)) {
+        m_cacheFirst = record;
+        m_cacheCount = 0;
+        m_cache.clear();
+    }
+    m_cache.insert(m_cache.end(), bytes, bytes + recLen);
+    ++m_cacheCount;
 }
 
 std::string ArchiveTable::readFieldBytes(std::uint32_t record, const Field& f) const

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orx::cli {
+
+// Exit status of orx-cli.
+enum ExitCode {
+    kExitOk = 0,
+    kExitError = 1,      // usage or other error
+    kExitNotFound = 2,   // no instrument on either port
+    kExitDamaged = 3,    // the table file does not open
+    kExitEmpty = 4,      // the instrument's archive is empty
+    kExitWrongDevice = 5,
+    kExitBadStream = 6,
+    kExitInterrupted = 130,
+};
+
+using Args = std::vector<std::string>;
+
+int usage(const std::string& why = std::string());
+void printUsage();
+
+int runDump(const Args& args);
+int runDecode(const Args& args);
+
+} // namespace orx::cli
