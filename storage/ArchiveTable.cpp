@@ -173,6 +173,7 @@ void ArchiveTable::open(const std::string& path)
         fail(StorageError::Kind::Io, "cannot open " + path + ": " + m_file.lastErrorText());
     }
     m_path = path;
+    m_written = false;
     try {
         readLayout();
         scanRecords();
@@ -314,8 +315,26 @@ void ArchiveTable::close()
         fail(StorageError::Kind::WriteFailed, why);
 }
 
+void ArchiveTable::release()
+{
+    if (!isOpen())
+        return;
+    if (m_written) {
+        close();
+        return;
+    }
+    m_state = State::Browsing;
+    m_file.close();
+    m_flags.clear();
+    m_order.clear();
+    m_cache.clear();
+    m_cacheCount = 0;
+    m_eof = m_bof = true;
+}
+
 void ArchiveTable::writeHeader(bool withEndMark)
 {
+    m_written = true;
     stampDate(m_header);
     if (!m_file.writeAt(0, m_header, sizeof m_header))
         fail(StorageError::Kind::WriteFailed, kWriteErrorText);
@@ -639,6 +658,7 @@ void ArchiveTable::post()
     }
     // Editing: the row goes back to its own place; count and header stay.
     const std::uint32_t record = m_rowRecord;
+    m_written = true;
     if (!m_file.writeAt(recordOffset(record), m_row.data(), m_row.size())) {
         m_state = State::Browsing;
         loadCurrent();
@@ -690,6 +710,7 @@ void ArchiveTable::remove()
     bytes[0] = dbf::kDeletedFlag;
     if (!m_file.writeAt(recordOffset(record), bytes.data(), bytes.size()))
         fail(StorageError::Kind::WriteFailed, kWriteErrorText);
+    m_written = true;
     m_flags[record] = kDeletedBit;
     storeInCache(record, bytes.data());
     m_order.erase(m_order.begin() + static_cast<std::ptrdiff_t>(m_pos));

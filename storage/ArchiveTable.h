@@ -69,6 +69,9 @@ public:
     // Writes the header, flushes the file to disk and releases it. A row being
     // edited or inserted and not posted is discarded.
     void close();
+    // Releases a table that nothing was written to since it was opened, and
+    // leaves the file exactly as it was; otherwise the same as close().
+    void release();
     bool isOpen() const { return m_file.isOpen(); }
     const std::string& path() const { return m_path; }
 
@@ -174,6 +177,7 @@ private:
     int m_headerLength = 0;
     int m_recordLength = 0;
     std::uint32_t m_count = 0;
+    bool m_written = false; // anything written since open
 
     std::vector<Field> m_fields;
     std::unordered_map<std::string, int> m_fieldByName;

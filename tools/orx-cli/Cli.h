@@ -24,5 +24,7 @@ void printUsage();
 
 int runDump(const Args& args);
 int runDecode(const Args& args);
+int runDownload(const Args& args, bool append);
+int runPorts(const Args& args);
 
 } // namespace orx::cli

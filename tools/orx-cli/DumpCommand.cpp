@@ -67,6 +67,7 @@ int runDump(const Args& args)
             try {
                 table.fieldIndex(column);
             } catch (const StorageError&) {
+                table.release();
                 return usage("no column " + sortColumn);
             }
             table.setSortOrder(column, descending);
@@ -86,8 +87,10 @@ int runDump(const Args& args)
         std::cout.flush();
     } catch (const StorageError& e) {
         std::cerr << "orx-cli: " << e.what() << "\n";
+        table.release();
         return kExitError;
     }
+    table.release(); // a dump leaves the file as it was
     return kExitOk;
 }
 

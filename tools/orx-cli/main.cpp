@@ -14,7 +14,18 @@ const char* const kUsage =
     "  orx-cli dump FILE [--tab N] [--sort COLUMN] [--desc]\n"
     "      print the visible rows of tab N (0 = operational, k = observation k) as CSV\n"
     "  orx-cli decode IMAGE FILE [--append]\n"
-    "      decode a saved archive image into a new table FILE, or append it to FILE\n";
+    "      decode a saved archive image into a new table FILE, or append it to FILE\n"
+    "  orx-cli download FILE [--raw IMAGE]\n"
+    "      download the instrument's archive (COM1, then COM2) into a new table FILE\n"
+    "  orx-cli append FILE [--raw IMAGE]\n"
+    "      download and add the readings newer than those stored in FILE\n"
+    "  orx-cli ports\n"
+    "      list the serial ports and whether they can be opened\n"
+    "\n"
+    "COM1 and COM2 are the devices in ORX_COM1 and ORX_COM2 (default /dev/ttyS0, /dev/ttyS1).\n"
+    "--raw keeps the downloaded archive image in a file, for 'orx-cli decode'.\n"
+    "Exit status: 0 done, 1 error, 2 no instrument, 3 table damaged, 4 archive empty,\n"
+    "5 wrong instrument, 6 bad data from the instrument, 130 interrupted.\n";
 }
 
 void printUsage() { std::cout << kUsage; }
@@ -44,6 +55,12 @@ int main(int argc, char** argv)
         return runDump(args);
     if (command == "decode")
         return runDecode(args);
+    if (command == "download")
+        return runDownload(args, false);
+    if (command == "append")
+        return runDownload(args, true);
+    if (command == "ports")
+        return runPorts(args);
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage();
         return kExitOk;
