@@ -51,6 +51,7 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
 {
     m_buffer.resize(m_inBufSize);
     m_pollTimer->setInterval(m_pollingDelay);
+    m_pollTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pollTimer, &QTimer::timeout, this, &TCommPortDriver::poll);
 }
 

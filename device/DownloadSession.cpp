@@ -18,8 +18,10 @@ DownloadSession::DownloadSession(ArchiveImage& image, QObject* parent)
         m_engine.receive(data, static_cast<std::size_t>(size));
     });
     m_driver.setOnDeviceLost([this] { m_engine.portLost(); });
-    for (QTimer* t : {&m_timer1, &m_timer2})
+    for (QTimer* t : {&m_timer1, &m_timer2}) {
         t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer); // never before the 3000 ms and 1000 ms are up
+    }
     connect(&m_timer1, &QTimer::timeout, this, [this] { m_engine.timerFired(DownloadTimer::Identification); });
     connect(&m_timer2, &QTimer::timeout, this, [this] { m_engine.timerFired(DownloadTimer::Request); });
 }

@@ -166,7 +166,7 @@ std::vector<Reply> InstrumentEmulator::onByte(char request)
         ++m_archivesSent;
         std::string pairs = hexPairs(m_archive);
         if (m_behaviour.badPair && pairs.size() >= 4)
-            pairs[pairs.size() / 2 & ~std::size_t(1)] = '@';
+            pairs[(pairs.size() / 2 & ~std::size_t(1)) + 1] = '@'; // a high nibble of 16
         if (m_behaviour.oddLength && !pairs.empty())
             pairs.pop_back();
         std::string stream = m_behaviour.noiseBeforeStart + wire::kStart + pairs + wire::kEnd;

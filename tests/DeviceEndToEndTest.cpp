@@ -1,0 +1,225 @@
+// Downloads over real pseudo-terminals: velari-sim on one end, orx-cli on the
+// other, and the table files they leave.
+
+#include "archive/ArchiveImage.h"
+#include "archive/Cp1251.h"
+#include "archive/TextFormats.h"
+#include "device/emulator/InstrumentEmulator.h"
+#include "tests/SimProcess.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace orx;
+using namespace orx::test;
+
+namespace {
+
+const std::string kCli = ORX_CLI_PATH;
+
+std::vector<std::uint8_t> bytesOf(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+
+// The dump lines a table decoded from this archive must show, found by a
+// walk of our own over the instrument's layout (ascending slots).
+struct Expected
+{
+    std::vector<std::string> tab[21];
+};
+
+std::string csvTemperature(const std::string& t) { return t.find(',') == std::string::npos ? t : "\"" + t + "\""; }
+
+Expected expectedRows(const std::vector<std::uint8_t>& a)
+{
+    Expected e;
+    auto word = [&](std::size_t i) { return static_cast<unsigned>(a[i] | a[i + 1] << 8); };
+    auto temp = [&](std::size_t i) {
+        const unsigned w = word(i);
+        return w < 0x8000 ? w / 10.0 : -(65536.0 - w + 5) / 10.0;
+    };
+    const unsigned c = word(1);
+    std::size_t pos = 3;
+    for (unsigned i = 0; i < c; ++i, pos += 10) {
+        const std::uint8_t* r = &a[pos];
+        e.tab[0].push_back(std::to_string(i + 1) + "," + cp1251ToUtf8(std::string(1, static_cast<char>(r[0]))) + "," +
+                           std::to_string(r[1]) + "," + FormatArchiveDate(r[2], r[3], r[4]) + "," +
+                           FormatArchiveTime(r[5], r[6], r[7]) + "," + csvTemperature(formatOperationalTemperature(temp(pos + 8))));
+    }
+    while (pos + 5 <= a.size()) {
+        const int slot = a[pos + 2];
+        const std::string type = cp1251ToUtf8(std::string(1, static_cast<char>(a[pos + 1]))) + std::to_string(slot);
+        const unsigned n = word(pos + 3);
+        pos += 5;
+        for (unsigned i = 0; i < n; ++i, pos += 10) {
+            const std::uint8_t* r = &a[pos];
+            e.tab[slot].push_back(std::to_string(i + 1) + "," + FormatArchiveDate(r[3], r[4], r[5]) + "," +
+                                  FormatArchiveShortTime(r[6], r[7]) + "," + std::to_string(r[0]) + "," +
+                                  std::to_string(r[2]) + "," + csvTemperature(formatObservationTemperature(temp(pos + 8))) +
+                                  "," + type);
+        }
+    }
+    return e;
+}
+
+std::vector<std::string> dumpLines(const std::string& file, int tab)
+{
+    CommandResult r = runCommand(kCli + " dump " + shellQuote(file) + " --tab " + std::to_string(tab));
+    std::vector<std::string> lines;
+    std::string cur;
+    for (char ch : r.out) {
+        if (ch == '\n') {
+            if (!cur.empty() && cur.back() == '\r')
+                cur.pop_back();
+            lines.push_back(cur);
+            cur.clear();
+        } else {
+            cur += ch;
+        }
+    }
+    if (!lines.empty())
+        lines.erase(lines.begin()); // the column names
+    return lines;
+}
+
+struct Timed
+{
+    CommandResult result;
+    double seconds;
+};
+
+Timed cliWith(const std::string& com1, const std::string& com2, const std::string& args)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    CommandResult r = runCommand("ORX_COM1=" + shellQuote(com1) + " ORX_COM2=" + shellQuote(com2) + " " + kCli + " " + args);
+    const auto t1 = std::chrono::steady_clock::now();
+    return {r, std::chrono::duration<double>(t1 - t0).count()};
+}
+
+class Download : public ::testing::Test
+{
+protected:
+    TempDir tmp;
+    std::string table = tmp.path("t.db");
+    std::string none = tmp.path("no-such-port");
+};
+
+} // namespace
+
+TEST_F(Download, DownloadThenAppendMatchTheArchiveRowByRow)
+{
+    const std::string first = tmp.path("first.bin"), second = tmp.path("second.bin");
+    {
+        SimProcess sim({"--operational", "120", "--observations", "4", "--records", "50", "--save-image", first});
+        Timed t = cliWith(sim.device(), none, "download " + shellQuote(table) + " --raw " + shellQuote(tmp.path("raw.bin")));
+        ASSERT_EQ(t.result.status, 0) << t.result.err;
+        EXPECT_EQ(readFile(tmp.path("raw.bin")), readFile(first));
+    }
+    const Expected before = expectedRows(bytesOf(readFile(first)));
+    for (int tab = 0; tab < 21; ++tab)
+        EXPECT_EQ(dumpLines(table, tab), before.tab[tab]) << "tab " << tab;
+
+    // The instrument has logged on: the same archive plus 30 newer readings per block.
+    {
+        SimProcess sim({"--image", first, "--extend", "30", "--save-image", second});
+        Timed t = cliWith(sim.device(), none, "append " + shellQuote(table));
+        ASSERT_EQ(t.result.status, 0) << t.result.err;
+    }
+    const Expected after = expectedRows(bytesOf(readFile(second)));
+    ASSERT_EQ(after.tab[0].size(), 150u);
+    EXPECT_EQ(dumpLines(table, 0), after.tab[0]); // 121..150 numbered on from the stored ones
+    for (int tab = 1; tab < 21; ++tab)
+        EXPECT_EQ(dumpLines(table, tab), after.tab[tab]) << "tab " << tab;
+}
+
+TEST_F(Download, InstrumentOnTheSecondPortIsFoundAfterAboutThreeSeconds)
+{
+    SimProcess sim({"--split", "--busy", "1", "--noise", "garbage"});
+    Timed t = cliWith(none, sim.device(), "download " + shellQuote(table));
+    ASSERT_EQ(t.result.status, 0) << t.result.err;
+    EXPECT_GE(t.seconds, 3.9); // 3 s on the first port, the 1 s request delay
+    EXPECT_LT(t.seconds, 6.0);
+    EXPECT_EQ(dumpLines(table, 0).size(), 120u);
+}
+
+TEST_F(Download, NoInstrumentIsReportedAfterAboutSixSeconds)
+{
+    SimProcess silent({"--silent"});
+    Timed t = cliWith(silent.device(), none, "download " + shellQuote(table));
+    EXPECT_EQ(t.result.status, 2);
+    EXPECT_EQ(t.result.err, "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n");
+    EXPECT_GE(t.seconds, 5.9);
+    EXPECT_LT(t.seconds, 8.0);
+    EXPECT_EQ(fileSize(table), 0u);
+}
+
+TEST_F(Download, FailuresLeaveAnExistingTableUntouched)
+{
+    {
+        SimProcess sim({});
+        ASSERT_EQ(cliWith(sim.device(), none, "download " + shellQuote(table)).result.status, 0);
+    }
+    const std::string before = readFile(table);
+    struct Case
+    {
+        std::vector<std::string> options;
+        std::string command;
+        int status;
+    };
+    const Case cases[] = {
+        {{"--bad-pair"}, "download", 6},
+        {{"--odd"}, "append", 6},
+        {{"--type", "6"}, "download", 5},
+        {{"--type", "6"}, "append", 5},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim(c.options);
+        Timed t = cliWith(sim.device(), none, c.command + " " + shellQuote(table));
+        EXPECT_EQ(t.result.status, c.status) << c.options[0] << " " << c.command;
+        EXPECT_FALSE(t.result.err.empty());
+        EXPECT_EQ(readFile(table), before) << c.options[0] << " " << c.command;
+    }
+    // Appending to a file that is no table: nothing is downloaded.
+    writeFile(tmp.path("junk.db"), "junk");
+    SimProcess sim({});
+    EXPECT_EQ(cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db"))).result.status, 3);
+}
+
+TEST_F(Download, InterruptClosesThePortAndLeavesTheTable)
+{
+    {
+        SimProcess sim({});
+        ASSERT_EQ(cliWith(sim.device(), none, "download " + shellQuote(table)).result.status, 0);
+    }
+    const std::string before = readFile(table);
+    SimProcess sim({"--pace", "--operational", "2000"});
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("ORX_COM1", sim.device().c_str(), 1);
+        setenv("ORX_COM2", none.c_str(), 1);
+        execl(kCli.c_str(), kCli.c_str(), "append", table.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    usleep(2000 * 1000); // identified, archive on its way
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(readFile(table), before);
+    // The port was closed: another download can open it at once.
+    sim.stop();
+}
+
+TEST_F(Download, EmptyArchive)
+{
+    writeFile(tmp.path("empty.bin"), std::string("\xCE\0\0", 3));
+    SimProcess sim({"--image", tmp.path("empty.bin")});
+    Timed t = cliWith(sim.device(), none, "download " + shellQuote(table));
+    EXPECT_EQ(t.result.status, 4);
+    EXPECT_EQ(t.result.err, "Архив прибора пуст!\n");
+    EXPECT_EQ(fileSize(table), 4130u);
+}
