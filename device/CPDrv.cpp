@@ -8,6 +8,10 @@
 
 #include <algorithm>
 
+#ifndef Q_OS_WIN
+#include <poll.h>
+#endif
+
 namespace orx {
 
 namespace {
@@ -297,16 +301,35 @@ bool TCommPortDriver::SendByte(unsigned char value)
     return SendData(&c, 1) == 1;
 }
 
+// Whether the device has hung up: a pseudo-terminal whose other end closed
+// reports it only this way, without an error of the port.
+bool TCommPortDriver::hungUp() const
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    pollfd p{static_cast<int>(m_serial->handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+}
+
 void TCommPortDriver::poll()
 {
     if (!IsConnected())
         return;
+    const bool gone = hungUp();
+    if (gone)
+        m_serial->waitForReadyRead(0); // take in what arrived before the hang-up
     const qint64 waiting = m_serial->bytesAvailable();
-    if (waiting <= 0)
-        return;
-    const qint64 n = m_serial->read(m_buffer.data(), std::min<qint64>(waiting, m_inBufSize));
-    if (n > 0 && m_onReceiveData)
-        m_onReceiveData(this, m_buffer.constData(), static_cast<int>(n));
+    if (waiting > 0) {
+        const qint64 n = m_serial->read(m_buffer.data(), std::min<qint64>(waiting, m_inBufSize));
+        if (n > 0 && m_onReceiveData)
+            m_onReceiveData(this, m_buffer.constData(), static_cast<int>(n));
+        if (m_serial && m_serial->bytesAvailable() > 0)
+            return; // the rest comes with the next polls
+    }
+    if (gone && IsConnected())
+        portError();
 }
 
 } // namespace orx

@@ -122,6 +122,7 @@ public:
 private:
     void reapply();
     void portError();
+    bool hungUp() const;
 
     TPortNumber m_port = pnCOM2;
     QString m_portName;

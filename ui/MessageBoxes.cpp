@@ -1,0 +1,43 @@
+#include "ui/MessageBoxes.h"
+
+namespace orx::ui {
+
+namespace {
+
+class RealMessageBoxes : public MessageBoxes
+{
+public:
+    QMessageBox::StandardButton show(QWidget* parent, const MessageRequest& r) override
+    {
+        QMessageBox box(r.icon, r.caption, r.text, r.buttons, parent);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
+};
+
+MessageBoxes* g_boxes = nullptr;
+
+} // namespace
+
+MessageBoxes& messageBoxes()
+{
+    static RealMessageBoxes real;
+    return g_boxes ? *g_boxes : real;
+}
+
+void setMessageBoxes(MessageBoxes* boxes) { g_boxes = boxes; }
+
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, const QString& caption,
+                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)
+{
+    return messageBoxes().show(parent, {text, caption, icon, buttons});
+}
+
+void showErrorBox(QWidget* parent, const QString& text)
+{
+    QString shown = text;
+    if (!shown.endsWith('.'))
+        shown += '.';
+    showMessage(parent, shown, QString::fromUtf8(kApplicationTitle), QMessageBox::Critical);
+}
+
+} // namespace orx::ui
