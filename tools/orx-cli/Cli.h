@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+namespace orx {
+class ArchiveImage;
+class ArchiveTable;
+} // namespace orx
+
 namespace orx::cli {
 
 // Exit status of orx-cli.
@@ -26,5 +31,11 @@ int runDump(const Args& args);
 int runDecode(const Args& args);
 int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
+
+// Opens a table for an append; says "База данных повреждена !" when it does not open.
+bool openTable(ArchiveTable& table, const std::string& file);
+// Puts a downloaded or saved archive into the table as "Создать" or
+// "Дополнить" do, prints the total and returns the exit status.
+int storeArchive(ArchiveTable& table, const std::string& file, const ArchiveImage& image, bool append);
 
 } // namespace orx::cli

@@ -59,20 +59,28 @@ int runDecode(const Args& args)
     }
 
     ArchiveTable table;
+    if (append && !openTable(table, files[1]))
+        return kExitDamaged;
+    return storeArchive(table, files[1], image, append);
+}
+
+bool openTable(ArchiveTable& table, const std::string& file)
+{
     try {
-        if (append) {
-            try {
-                table.open(files[1]);
-            } catch (const StorageError&) {
-                std::cerr << kTextDatabaseDamaged << "\n";
-                return kExitDamaged;
-            }
-            const std::uint64_t total = appendArchiveToTable(table, image);
-            std::cout << total << "\n";
-            return kExitOk;
-        }
-        const std::uint64_t total = createTableFromArchive(table, files[1], image);
-        if (total == 0) {
+        table.open(file);
+        return true;
+    } catch (const StorageError&) {
+        std::cerr << kTextDatabaseDamaged << "\n";
+        return false;
+    }
+}
+
+int storeArchive(ArchiveTable& table, const std::string& file, const ArchiveImage& image, bool append)
+{
+    try {
+        const std::uint64_t total =
+            append ? appendArchiveToTable(table, image) : createTableFromArchive(table, file, image);
+        if (!append && total == 0) {
             std::cerr << kTextArchiveEmpty << "\n";
             return kExitEmpty;
         }

@@ -1,18 +1,14 @@
 // orx-cli download / append / ports: the exchange with the instrument on the
 // same engine and driver as the program's download dialog.
 
-#include "archive/ArchiveError.h"
 #include "archive/ArchiveImage.h"
-#include "archive/ArchiveJobs.h"
 #include "device/CPDrv.h"
 #include "device/DownloadSession.h"
 #include "device/DownloadTexts.h"
 #include "storage/ArchiveTable.h"
-#include "storage/UserTexts.h"
 #include "tools/orx-cli/Cli.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
 
@@ -158,14 +154,8 @@ int runDownload(const Args& args, bool append)
         return usage(why);
 
     ArchiveTable table;
-    if (append) {
-        try {
-            table.open(a.file);
-        } catch (const StorageError&) {
-            std::cerr << kTextDatabaseDamaged << "\n";
-            return kExitDamaged;
-        }
-    }
+    if (append && !openTable(table, a.file))
+        return kExitDamaged;
     ArchiveImage image;
     const DownloadFailure failure = runExchange(image);
     if (failure != DownloadFailure::None) {
@@ -177,24 +167,7 @@ int runDownload(const Args& args, bool append)
         table.release();
         return kExitError;
     }
-    try {
-        if (append) {
-            std::cout << appendArchiveToTable(table, image) << "\n";
-            return kExitOk;
-        }
-        const std::uint64_t total = createTableFromArchive(table, a.file, image);
-        if (total == 0) {
-            std::cerr << kTextArchiveEmpty << "\n";
-            return kExitEmpty;
-        }
-        std::cout << total << "\n";
-        return kExitOk;
-    } catch (const ArchiveError& e) {
-        std::cerr << e.what() << "\n";
-    } catch (const StorageError& e) {
-        std::cerr << e.what() << "\n";
-    }
-    return kExitError;
+    return storeArchive(table, a.file, image, append);
 }
 
 int runPorts(const Args& args)
