@@ -87,7 +87,8 @@ void decodeInto(ArchiveTable& table, const std::string& path, const orx::Archive
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    orx::ArchiveImage image;
+    // One image for the whole run: its buffer is the full capacity.
+    static orx::ArchiveImage image;
     if (size > orx::image::kCapacity)
         return 0;
     image.assign(data, size);

@@ -92,11 +92,15 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    LineIo io;
-    orx::ArchiveImage image;
+    // One engine and image for the whole run (their buffers are large); start()
+    // begins every exchange afresh, as the dialog does each time it opens.
+    static LineIo io;
+    static orx::ArchiveImage image;
+    static orx::DownloadEngine engine(io, image);
+    engine.cancel();
+    io = LineIo();
     const std::uint8_t before[] = {0xCE, 0x00, 0x00};
     image.assign(before, sizeof before);
-    orx::DownloadEngine engine(io, image);
     engine.start();
 
     bool delivered = false;

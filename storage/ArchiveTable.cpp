@@ -276,7 +276,9 @@ void ArchiveTable::scanRecords()
 {
     m_flags.assign(m_count, 0);
     const std::size_t recLen = static_cast<std::size_t>(m_recordLength);
-    const std::size_t perChunk = std::max<std::size_t>(1, kScanChunkBytes / recLen);
+    // No bigger than the table needs: opening a small table stays cheap.
+    const std::size_t perChunk =
+        std::min<std::size_t>(std::max<std::size_t>(1, kScanChunkBytes / recLen), m_count);
     std::vector<unsigned char> chunk(perChunk * recLen);
     for (std::uint32_t r = 0; r < m_count;) {
         const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(perChunk, m_count - r));
