@@ -7,6 +7,8 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 namespace orx {
 namespace {
@@ -14,8 +16,13 @@ namespace {
 constexpr std::uint32_t kCacheRecords = 256;
 constexpr std::size_t kScanChunkBytes = 1u << 20;
 constexpr const char* kFilterOperator = " <>''";
+// The name a new table is written under until it is whole.
+constexpr const char* kNewTableSuffix = ".new~";
 
-std::uint16_t getLE16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t getLE16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 std::uint32_t getLE32(const unsigned char* p)
 {
@@ -119,7 +126,10 @@ ArchiveTable::~ArchiveTable()
     }
 }
 
-std::string ArchiveTable::blockFilter(int block) { return sequenceColumn(block) + kFilterOperator; }
+std::string ArchiveTable::blockFilter(int block)
+{
+    return sequenceColumn(block) + kFilterOperator;
+}
 
 // ---------------------------------------------------------------- create
 
@@ -130,23 +140,53 @@ void ArchiveTable::create(const std::string& directory, const std::string& fileN
 
 void ArchiveTable::create(const std::string& path)
 {
-    TableFile file;
-    switch (file.open(path, true)) {
+    // Through a link, the file it points at is replaced.
+    std::error_code ec;
+    std::string target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+        if (!ec)
+            target = resolved.string();
+    }
+    // A table another process holds is not replaced.
+    TableFile existing;
+    switch (existing.open(target, false)) {
     case TableFile::OpenResult::Ok:
+    case TableFile::OpenResult::NotFound:
         break;
     case TableFile::OpenResult::Locked:
         fail(StorageError::Kind::Locked, "table is open in another program: " + path);
+    case TableFile::OpenResult::Failed:
+        fail(StorageError::Kind::WriteFailed,
+             "cannot create " + path + ": " + existing.lastErrorText());
+    }
+    // The new table is written beside the old file and then takes its name in
+    // one step: a crash at any moment leaves the old file or the whole new table.
+    const std::string temp = target + kNewTableSuffix;
+    TableFile file;
+    switch (file.open(temp, true)) {
+    case TableFile::OpenResult::Ok:
+        break;
+    case TableFile::OpenResult::Locked:
+        fail(StorageError::Kind::Locked, "table is being created by another program: " + path);
     default:
-        fail(StorageError::Kind::WriteFailed, "cannot create " + path + ": " + file.lastErrorText());
+        fail(StorageError::Kind::WriteFailed,
+             "cannot create " + path + ": " + file.lastErrorText());
     }
     std::vector<unsigned char> bytes = newTableHeader();
     stampDate(bytes.data());
     bytes.push_back(dbf::kEndOfFile);
     bool ok = file.truncate(0) && file.writeAt(0, bytes.data(), bytes.size()) && file.sync();
     std::string why = ok ? std::string() : file.lastErrorText();
+#ifdef _WIN32
+    file.close();
+    existing.close();
+#endif
+    // On other systems both locks are held until the new table has its name.
+    ok = ok && TableFile::replaceFile(temp, target, why);
     file.close();
     if (!ok) {
-        TableFile::removeFile(path);
+        TableFile::removeFile(temp);
         fail(StorageError::Kind::WriteFailed, std::string(kWriteErrorText) + " (" + why + ")");
     }
 }
@@ -217,7 +257,8 @@ void ArchiveTable::readLayout()
         m_fileSize < static_cast<std::uint64_t>(m_headerLength))
         fail(StorageError::Kind::NotATable, "truncated or inconsistent header: " + m_path);
 
-    std::vector<unsigned char> desc(static_cast<std::size_t>(m_headerLength - dbf::kFileHeaderLength));
+    std::vector<unsigned char> desc(
+        static_cast<std::size_t>(m_headerLength - dbf::kFileHeaderLength));
     if (m_file.readAt(dbf::kFileHeaderLength, desc.data(), desc.size()) !=
         static_cast<long long>(desc.size()))
         fail(StorageError::Kind::Io, "cannot read the columns of " + m_path);
@@ -225,7 +266,8 @@ void ArchiveTable::readLayout()
     m_fields.clear();
     m_fieldByName.clear();
     int offset = kRecordFlagLength;
-    for (std::size_t p = 0; p + dbf::kDescriptorLength <= desc.size(); p += dbf::kDescriptorLength) {
+    for (std::size_t p = 0; p + dbf::kDescriptorLength <= desc.size();
+         p += dbf::kDescriptorLength) {
         const unsigned char* d = &desc[p];
         if (d[0] == dbf::kHeaderTerminator)
             break;
@@ -249,7 +291,8 @@ void ArchiveTable::readLayout()
         if (it == m_fieldByName.end())
             fail(StorageError::Kind::NotATable, "column " + col.name + " is missing: " + m_path);
         if (m_fields[it->second].type != dbf::kCharacterType)
-            fail(StorageError::Kind::NotATable, "column " + col.name + " is not a character column");
+            fail(StorageError::Kind::NotATable,
+                 "column " + col.name + " is not a character column");
     }
     for (int b = 0; b < kBlockCount; ++b)
         m_sequenceField[b] = m_fieldByName.at(sequenceColumn(b));
@@ -281,7 +324,8 @@ void ArchiveTable::scanRecords()
         std::min<std::size_t>(std::max<std::size_t>(1, kScanChunkBytes / recLen), m_count);
     std::vector<unsigned char> chunk(perChunk * recLen);
     for (std::uint32_t r = 0; r < m_count;) {
-        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(perChunk, m_count - r));
+        const std::uint32_t n =
+            static_cast<std::uint32_t>(std::min<std::size_t>(perChunk, m_count - r));
         const std::size_t bytes = n * recLen;
         if (m_file.readAt(recordOffset(r), chunk.data(), bytes) != static_cast<long long>(bytes))
             fail(StorageError::Kind::Io, "cannot read the records of " + m_path);
@@ -342,11 +386,12 @@ void ArchiveTable::writeHeader(bool withEndMark)
         fail(StorageError::Kind::WriteFailed, kWriteErrorText);
     if (!withEndMark)
         return;
-    const std::uint64_t whole =
-        m_fileSize >= static_cast<std::uint64_t>(m_headerLength)
-            ? (m_fileSize - static_cast<std::uint64_t>(m_headerLength)) / static_cast<std::uint64_t>(m_recordLength)
-            : 0;
-    const std::uint64_t at = static_cast<std::uint64_t>(m_headerLength) + whole * static_cast<std::uint64_t>(m_recordLength);
+    const std::uint64_t whole = m_fileSize >= static_cast<std::uint64_t>(m_headerLength)
+                                    ? (m_fileSize - static_cast<std::uint64_t>(m_headerLength)) /
+                                          static_cast<std::uint64_t>(m_recordLength)
+                                    : 0;
+    const std::uint64_t at = static_cast<std::uint64_t>(m_headerLength) +
+                             whole * static_cast<std::uint64_t>(m_recordLength);
     const unsigned char eof = dbf::kEndOfFile;
     if (!m_file.writeAt(at, &eof, 1))
         fail(StorageError::Kind::WriteFailed, kWriteErrorText);
@@ -426,8 +471,8 @@ std::string ArchiveTable::readFieldBytes(std::uint32_t record, const Field& f) c
     std::string bytes(static_cast<std::size_t>(f.width), ' ');
     if (m_cacheCount && record >= m_cacheFirst && record < m_cacheFirst + m_cacheCount) {
         std::memcpy(bytes.data(), recordBytes(record) + f.offset, bytes.size());
-    } else if (m_file.readAt(recordOffset(record) + static_cast<std::uint64_t>(f.offset), bytes.data(),
-                             bytes.size()) != static_cast<long long>(bytes.size())) {
+    } else if (m_file.readAt(recordOffset(record) + static_cast<std::uint64_t>(f.offset),
+                             bytes.data(), bytes.size()) != static_cast<long long>(bytes.size())) {
         fail(StorageError::Kind::Io, "cannot read a record of " + m_path);
     }
     return bytes;
@@ -475,7 +520,10 @@ int ArchiveTable::fieldIndex(std::string_view column) const
     return it->second;
 }
 
-std::string ArchiveTable::readText(std::string_view column) const { return readText(fieldIndex(column)); }
+std::string ArchiveTable::readText(std::string_view column) const
+{
+    return readText(fieldIndex(column));
+}
 
 std::string ArchiveTable::readText(int field) const
 {
@@ -688,8 +736,8 @@ void ArchiveTable::placeRecord(std::uint32_t record)
     if (m_sorted)
         pos = sortedInsertPosition(record);
     else
-        pos = static_cast<std::size_t>(
-            std::lower_bound(m_order.begin(), m_order.end(), record) - m_order.begin());
+        pos = static_cast<std::size_t>(std::lower_bound(m_order.begin(), m_order.end(), record) -
+                                       m_order.begin());
     m_order.insert(m_order.begin() + static_cast<std::ptrdiff_t>(pos), record);
     moveTo(pos);
     m_eof = false;
@@ -753,7 +801,8 @@ void ArchiveTable::parseFilter()
     if (!m_filtered || m_filter.empty())
         return;
     const std::string op = kFilterOperator;
-    if (m_filter.size() <= op.size() || m_filter.compare(m_filter.size() - op.size(), op.size(), op) != 0)
+    if (m_filter.size() <= op.size() ||
+        m_filter.compare(m_filter.size() - op.size(), op.size(), op) != 0)
         fail(StorageError::Kind::BadFilter, "unsupported filter: " + m_filter);
     std::string name = m_filter.substr(0, m_filter.size() - op.size());
     auto it = m_fieldByName.find(upper(name));
@@ -878,7 +927,10 @@ void ArchiveTable::clearSortOrder()
     }
 }
 
-std::string ArchiveTable::indexName() const { return m_sorted ? "tab1" : std::string(); }
+std::string ArchiveTable::indexName() const
+{
+    return m_sorted ? "tab1" : std::string();
+}
 
 void ArchiveTable::refresh()
 {

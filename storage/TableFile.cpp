@@ -13,7 +13,10 @@
 
 namespace orx {
 
-TableFile::~TableFile() { close(); }
+TableFile::~TableFile()
+{
+    close();
+}
 
 #ifdef _WIN32
 
@@ -32,9 +35,9 @@ TableFile::OpenResult TableFile::open(const std::string& path, bool create)
 {
     close();
     // Sharing reads only: a second writer is refused, readers are welcome.
-    HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         m_lastError = static_cast<int>(GetLastError());
         if (m_lastError == ERROR_FILE_NOT_FOUND || m_lastError == ERROR_PATH_NOT_FOUND)
@@ -55,7 +58,10 @@ void TableFile::close()
     }
 }
 
-bool TableFile::isOpen() const { return m_handle != nullptr; }
+bool TableFile::isOpen() const
+{
+    return m_handle != nullptr;
+}
 
 bool TableFile::size(std::uint64_t& out) const
 {
@@ -99,11 +105,29 @@ bool TableFile::truncate(std::uint64_t length)
            SetEndOfFile(static_cast<HANDLE>(m_handle));
 }
 
-bool TableFile::sync() { return FlushFileBuffers(static_cast<HANDLE>(m_handle)) != 0; }
+bool TableFile::sync()
+{
+    return FlushFileBuffers(static_cast<HANDLE>(m_handle)) != 0;
+}
 
-std::string TableFile::lastErrorText() const { return "system error " + std::to_string(m_lastError); }
+std::string TableFile::lastErrorText() const
+{
+    return "system error " + std::to_string(m_lastError);
+}
 
-bool TableFile::removeFile(const std::string& path) { return DeleteFileW(widen(path).c_str()) != 0; }
+bool TableFile::removeFile(const std::string& path)
+{
+    return DeleteFileW(widen(path).c_str()) != 0;
+}
+
+bool TableFile::replaceFile(const std::string& from, const std::string& to, std::string& why)
+{
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    why = "system error " + std::to_string(GetLastError());
+    return false;
+}
 
 #else
 
@@ -141,7 +165,10 @@ void TableFile::close()
     }
 }
 
-bool TableFile::isOpen() const { return m_fd >= 0; }
+bool TableFile::isOpen() const
+{
+    return m_fd >= 0;
+}
 
 bool TableFile::size(std::uint64_t& out) const
 {
@@ -200,11 +227,39 @@ bool TableFile::truncate(std::uint64_t length)
     return true;
 }
 
-bool TableFile::sync() { return ::fsync(m_fd) == 0; }
+bool TableFile::sync()
+{
+    return ::fsync(m_fd) == 0;
+}
 
-std::string TableFile::lastErrorText() const { return std::strerror(m_lastError); }
+std::string TableFile::lastErrorText() const
+{
+    return std::strerror(m_lastError);
+}
 
-bool TableFile::removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool TableFile::removeFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool TableFile::replaceFile(const std::string& from, const std::string& to, std::string& why)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    // The new name reaches the disk with the folder.
+    const std::string::size_type slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : to.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
 
 #endif
 

@@ -13,7 +13,13 @@ namespace orx {
 class TableFile
 {
 public:
-    enum class OpenResult { Ok, NotFound, Locked, Failed };
+    enum class OpenResult
+    {
+        Ok,
+        NotFound,
+        Locked,
+        Failed
+    };
 
     TableFile() = default;
     ~TableFile();
@@ -38,6 +44,10 @@ public:
     std::string lastErrorText() const;
 
     static bool removeFile(const std::string& path);
+    // Gives the file at from the name to, replacing what was there, in one
+    // step that survives a crash; on failure why gets the system's text.
+    // On Windows neither file may be open.
+    static bool replaceFile(const std::string& from, const std::string& to, std::string& why);
 
 private:
 #ifdef _WIN32

@@ -5,6 +5,7 @@
 #include "archive/Cp1251.h"
 #include "archive/TextFormats.h"
 #include "device/emulator/InstrumentEmulator.h"
+#include "storage/ArchiveTable.h"
 #include "tests/SimProcess.h"
 #include "tests/TestSupport.h"
 
@@ -22,7 +23,10 @@ namespace {
 
 const std::string kCli = ORX_CLI_PATH;
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+std::vector<std::uint8_t> bytesOf(const std::string& s)
+{
+    return std::vector<std::uint8_t>(s.begin(), s.end());
+}
 
 // The dump lines a table decoded from this archive must show, found by a
 // walk of our own over the instrument's layout (ascending slots).
@@ -31,7 +35,10 @@ struct Expected
     std::vector<std::string> tab[21];
 };
 
-std::string csvTemperature(const std::string& t) { return t.find(',') == std::string::npos ? t : "\"" + t + "\""; }
+std::string csvTemperature(const std::string& t)
+{
+    return t.find(',') == std::string::npos ? t : "\"" + t + "\"";
+}
 
 Expected expectedRows(const std::vector<std::uint8_t>& a)
 {
@@ -45,21 +52,25 @@ Expected expectedRows(const std::vector<std::uint8_t>& a)
     std::size_t pos = 3;
     for (unsigned i = 0; i < c; ++i, pos += 10) {
         const std::uint8_t* r = &a[pos];
-        e.tab[0].push_back(std::to_string(i + 1) + "," + cp1251ToUtf8(std::string(1, static_cast<char>(r[0]))) + "," +
+        e.tab[0].push_back(std::to_string(i + 1) + "," +
+                           cp1251ToUtf8(std::string(1, static_cast<char>(r[0]))) + "," +
                            std::to_string(r[1]) + "," + FormatArchiveDate(r[2], r[3], r[4]) + "," +
-                           FormatArchiveTime(r[5], r[6], r[7]) + "," + csvTemperature(formatOperationalTemperature(temp(pos + 8))));
+                           FormatArchiveTime(r[5], r[6], r[7]) + "," +
+                           csvTemperature(formatOperationalTemperature(temp(pos + 8))));
     }
     while (pos + 5 <= a.size()) {
         const int slot = a[pos + 2];
-        const std::string type = cp1251ToUtf8(std::string(1, static_cast<char>(a[pos + 1]))) + std::to_string(slot);
+        const std::string type =
+            cp1251ToUtf8(std::string(1, static_cast<char>(a[pos + 1]))) + std::to_string(slot);
         const unsigned n = word(pos + 3);
         pos += 5;
         for (unsigned i = 0; i < n; ++i, pos += 10) {
             const std::uint8_t* r = &a[pos];
-            e.tab[slot].push_back(std::to_string(i + 1) + "," + FormatArchiveDate(r[3], r[4], r[5]) + "," +
-                                  FormatArchiveShortTime(r[6], r[7]) + "," + std::to_string(r[0]) + "," +
-                                  std::to_string(r[2]) + "," + csvTemperature(formatObservationTemperature(temp(pos + 8))) +
-                                  "," + type);
+            e.tab[slot].push_back(
+                std::to_string(i + 1) + "," + FormatArchiveDate(r[3], r[4], r[5]) + "," +
+                FormatArchiveShortTime(r[6], r[7]) + "," + std::to_string(r[0]) + "," +
+                std::to_string(r[2]) + "," +
+                csvTemperature(formatObservationTemperature(temp(pos + 8))) + "," + type);
         }
     }
     return e;
@@ -67,7 +78,8 @@ Expected expectedRows(const std::vector<std::uint8_t>& a)
 
 std::vector<std::string> dumpLines(const std::string& file, int tab)
 {
-    CommandResult r = runCommand(kCli + " dump " + shellQuote(file) + " --tab " + std::to_string(tab));
+    CommandResult r =
+        runCommand(kCli + " dump " + shellQuote(file) + " --tab " + std::to_string(tab));
     std::vector<std::string> lines;
     std::string cur;
     for (char ch : r.out) {
@@ -94,10 +106,56 @@ struct Timed
 Timed cliWith(const std::string& com1, const std::string& com2, const std::string& args)
 {
     const auto t0 = std::chrono::steady_clock::now();
-    CommandResult r = runCommand("ORX_COM1=" + shellQuote(com1) + " ORX_COM2=" + shellQuote(com2) + " " + kCli + " " + args);
+    CommandResult r = runCommand("ORX_COM1=" + shellQuote(com1) + " ORX_COM2=" + shellQuote(com2) +
+                                 " " + kCli + " " + args);
     const auto t1 = std::chrono::steady_clock::now();
     return {r, std::chrono::duration<double>(t1 - t0).count()};
 }
+
+// Another process with the table open, as a second copy of the program would
+// have it, until the object goes.
+class TableHolder
+{
+public:
+    explicit TableHolder(const std::string& path)
+    {
+        int ready[2];
+        if (pipe(ready) != 0 || pipe(m_release) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            char c = 'n';
+            try {
+                ArchiveTable table;
+                table.open(path);
+                c = 'y';
+                (void)!write(ready[1], &c, 1);
+                (void)!read(m_release[0], &c, 1);
+                table.release();
+            } catch (...) {
+                (void)!write(ready[1], &c, 1);
+            }
+            _exit(0);
+        }
+        char c = 0;
+        m_holding = read(ready[0], &c, 1) == 1 && c == 'y';
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~TableHolder()
+    {
+        (void)!write(m_release[1], "x", 1);
+        int status = 0;
+        if (m_pid > 0)
+            waitpid(m_pid, &status, 0);
+    }
+    bool holding() const { return m_holding; }
+
+private:
+    pid_t m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_holding = false;
+};
 
 class Download : public ::testing::Test
 {
@@ -113,8 +171,11 @@ TEST_F(Download, DownloadThenAppendMatchTheArchiveRowByRow)
 {
     const std::string first = tmp.path("first.bin"), second = tmp.path("second.bin");
     {
-        SimProcess sim({"--operational", "120", "--observations", "4", "--records", "50", "--save-image", first});
-        Timed t = cliWith(sim.device(), none, "download " + shellQuote(table) + " --raw " + shellQuote(tmp.path("raw.bin")));
+        SimProcess sim({"--operational", "120", "--observations", "4", "--records", "50",
+                        "--save-image", first});
+        Timed t =
+            cliWith(sim.device(), none,
+                    "download " + shellQuote(table) + " --raw " + shellQuote(tmp.path("raw.bin")));
         ASSERT_EQ(t.result.status, 0) << t.result.err;
         EXPECT_EQ(readFile(tmp.path("raw.bin")), readFile(first));
     }
@@ -150,7 +211,8 @@ TEST_F(Download, NoInstrumentIsReportedAfterAboutSixSeconds)
     SimProcess silent({"--silent"});
     Timed t = cliWith(silent.device(), none, "download " + shellQuote(table));
     EXPECT_EQ(t.result.status, 2);
-    EXPECT_EQ(t.result.err, "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n");
+    EXPECT_EQ(t.result.err,
+              "Прибор не обнаружен! Проверте правильность подключения согласно инструкции!\n");
     EXPECT_GE(t.seconds, 5.9);
     EXPECT_LT(t.seconds, 8.0);
     EXPECT_EQ(fileSize(table), 0u);
@@ -185,7 +247,54 @@ TEST_F(Download, FailuresLeaveAnExistingTableUntouched)
     // Appending to a file that is no table: nothing is downloaded.
     writeFile(tmp.path("junk.db"), "junk");
     SimProcess sim({});
-    EXPECT_EQ(cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db"))).result.status, 3);
+    EXPECT_EQ(
+        cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db"))).result.status, 3);
+}
+
+TEST_F(Download, InstrumentVanishingMidwayEndsWithAMessageAndLeavesTheTable)
+{
+    {
+        SimProcess sim({});
+        ASSERT_EQ(cliWith(sim.device(), none, "download " + shellQuote(table)).result.status, 0);
+    }
+    const std::string before = readFile(table);
+    for (const char* command : {"append", "download"}) {
+        // The line goes dead 600 characters into the archive (about 0.6 s of it).
+        SimProcess sim({"--pace", "--operational", "2000", "--hang-up-after", "600"});
+        Timed t = cliWith(sim.device(), none, std::string(command) + " " + shellQuote(table));
+        EXPECT_EQ(t.result.status, 1) << command;
+        EXPECT_EQ(t.result.err, "Связь с прибором потеряна: порт закрыт или отключен\n") << command;
+        // The request goes out a second after the identification; then 0.6 s of
+        // archive: the loss is reported within a second or two of the hang-up.
+        EXPECT_LT(t.seconds, 4.0) << command;
+        EXPECT_EQ(readFile(table), before) << command;
+    }
+}
+
+TEST_F(Download, TableHeldByAnotherProcessIsRefusedAndLeftAlone)
+{
+    const std::string img = tmp.path("a.bin");
+    {
+        SimProcess sim({"--operational", "50", "--save-image", img});
+        ASSERT_EQ(cliWith(sim.device(), none, "download " + shellQuote(table)).result.status, 0);
+    }
+    const std::string before = readFile(table);
+    TableHolder holder(table);
+    ASSERT_TRUE(holder.holding());
+    SimProcess sim({});
+    for (const std::string& args :
+         {"decode " + shellQuote(img) + " " + shellQuote(table) + " --append",
+          "append " + shellQuote(table), "dump " + shellQuote(table)}) {
+        Timed t = cliWith(sim.device(), none, args);
+        EXPECT_EQ(t.result.status, 3) << args;
+        EXPECT_EQ(t.result.err, "База данных повреждена !\n") << args;
+        EXPECT_EQ(t.result.out, "") << args;
+        EXPECT_EQ(readFile(table), before) << args;
+    }
+    // Nor is it replaced by a new one.
+    Timed t = cliWith(sim.device(), none, "decode " + shellQuote(img) + " " + shellQuote(table));
+    EXPECT_NE(t.result.status, 0);
+    EXPECT_EQ(readFile(table), before);
 }
 
 TEST_F(Download, InterruptClosesThePortAndLeavesTheTable)

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +21,8 @@ namespace {
 
 OperationalRow opRow(int i)
 {
-    return OperationalRow{std::to_string(i), "A", std::to_string(i % 8), "01.03.2007", "12:00:00",
-                          std::to_string(i) + ",5"};
+    return OperationalRow{std::to_string(i), "A",        std::to_string(i % 8),
+                          "01.03.2007",      "12:00:00", std::to_string(i) + ",5"};
 }
 
 // The bytes of a closed table with n operational rows.
@@ -57,7 +58,10 @@ struct DamagedCase
     std::size_t rows; // rows visible when it opens
 };
 
-void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamagedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DamagedFile : public ::testing::TestWithParam<DamagedCase>
 {
@@ -96,6 +100,7 @@ TEST_P(DamagedFile, OpensAsDescribedOrFailsCleanly)
     EXPECT_EQ(t.countVisible(), GetParam().rows + 1);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, DamagedFile,
     ::testing::Values(
@@ -130,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"IndexFlagWithoutCompanion",
                     [] { auto s = tableWithRows(2); s[28] = 1; return s; }, true, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(TableFileRepair, CountCorrectionAndIndexFlagReachTheDisk)
 {
@@ -204,8 +210,8 @@ TEST(TableFileLayout, WidthsFromTheFileAndExtraColumnsCarriedAlong)
     const std::string after = readFile(f);
     ASSERT_EQ(after.size(), static_cast<std::size_t>(headerLen + 2 * recLen + 1));
     EXPECT_EQ(after.substr(headerLen + 1, 6), "123456");
-    EXPECT_EQ(after.substr(headerLen + recLen - 3, 3), "xyz");       // carried along
-    EXPECT_EQ(after.substr(headerLen + 2 * recLen - 3, 3), "   ");   // blank in a new row
+    EXPECT_EQ(after.substr(headerLen + recLen - 3, 3), "xyz");     // carried along
+    EXPECT_EQ(after.substr(headerLen + 2 * recLen - 3, 3), "   "); // blank in a new row
     EXPECT_EQ(after.substr(headerLen + recLen + 1, 6), "2     ");
 }
 
@@ -252,34 +258,23 @@ TEST(TableConcurrency, SecondOpenFailsWhileAnotherProcessHoldsTheTable)
     EXPECT_EQ(second.countVisible(), 2u);
 }
 
-TEST(TableDiskFull, AppendFailsWithWriteErrorAndKeepsWrittenRows)
+namespace {
+
+// Runs job in a child process whose files may not grow past limit bytes, as
+// on a full disk, and returns the text the job made.
+std::string underFileSizeLimit(rlim_t limit, const std::function<std::string()>& job)
 {
-    TempDir tmp;
-    const std::string f = tmp.path("t.db");
-    ArchiveTable::create(f);
-    // Room for 10 whole rows and part of an eleventh.
-    const rlim_t limit = 4129 + 10 * 761 + 300;
     int pipeFd[2];
-    ASSERT_EQ(pipe(pipeFd), 0);
+    if (pipe(pipeFd) != 0)
+        return "no pipe";
     pid_t pid = fork();
-    ASSERT_GE(pid, 0);
+    if (pid < 0)
+        return "no fork";
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         struct rlimit rl = {limit, limit};
         setrlimit(RLIMIT_FSIZE, &rl);
-        std::string message = "no error";
-        int posted = 0;
-        try {
-            ArchiveTable t;
-            t.open(f);
-            for (int i = 1; i <= 20; ++i) {
-                appendRow(t, opRow(i));
-                ++posted;
-            }
-        } catch (const StorageError& e) {
-            message = e.what();
-        }
-        message = std::to_string(posted) + "|" + message;
+        const std::string message = job();
         (void)!write(pipeFd[1], message.data(), message.size());
         _exit(0);
     }
@@ -289,19 +284,78 @@ TEST(TableDiskFull, AppendFailsWithWriteErrorAndKeepsWrittenRows)
     ssize_t n;
     while ((n = read(pipeFd[0], buf, sizeof buf)) > 0)
         message.append(buf, static_cast<std::size_t>(n));
+    close(pipeFd[0]);
     int status = 0;
     waitpid(pid, &status, 0);
+    return message;
+}
+
+} // namespace
+
+TEST(TableDiskFull, AppendFailsWithWriteErrorAndKeepsWrittenRows)
+{
+    TempDir tmp;
+    const std::string f = tmp.path("t.db");
+    ArchiveTable::create(f);
+    // Room for 10 whole rows and part of an eleventh.
+    const std::string message = underFileSizeLimit(4129 + 10 * 761 + 300, [&] {
+        std::string text = "no error";
+        int posted = 0;
+        try {
+            ArchiveTable t;
+            t.open(f);
+            for (int i = 1; i <= 20; ++i) {
+                appendRow(t, opRow(i));
+                ++posted;
+            }
+        } catch (const StorageError& e) {
+            text = e.what();
+        }
+        return std::to_string(posted) + "|" + text;
+    });
     EXPECT_EQ(message, "10|Error while writing occurred. (Disk full?)");
 
     const std::string bytes = readFile(f);
-    EXPECT_EQ(bytes.size(), 4129u + 10 * 761 + 1); // the torn bytes were cut
+    EXPECT_EQ(bytes.size(), 4129u + 10 * 761 + 1);        // the torn bytes were cut
     EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 10u); // count taken back
     ArchiveTable t;
     t.open(f);
     auto rows = visibleRows(t, {"NO", "TO"});
     ASSERT_EQ(rows.size(), 10u);
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(rows[i], (std::vector<std::string>{std::to_string(i + 1), std::to_string(i + 1) + ",5"}));
+        EXPECT_EQ(rows[i],
+                  (std::vector<std::string>{std::to_string(i + 1), std::to_string(i + 1) + ",5"}));
+}
+
+TEST(TableCreate, ReplacesTheOldTableInOneStep)
+{
+    TempDir tmp;
+    const std::string f = tmp.path("t.db");
+    const std::string link = tmp.path("link.db");
+    writeFile(f, tableWithRows(2));
+    ASSERT_EQ(symlink(f.c_str(), link.c_str()), 0);
+    const std::string before = readFile(f);
+
+    // A new table that cannot be written leaves the old one as it was.
+    const std::string message = underFileSizeLimit(1000, [&] {
+        try {
+            ArchiveTable::create(f);
+        } catch (const StorageError& e) {
+            return std::string(e.what());
+        }
+        return std::string("created");
+    });
+    EXPECT_EQ(message.rfind("Error while writing occurred. (Disk full?)", 0), 0u) << message;
+    EXPECT_EQ(readFile(f), before);
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(tmp.dir())).out, "link.db\nt.db\n");
+
+    // Through a link, the table it points at is replaced and the link stays.
+    ArchiveTable::create(link);
+    EXPECT_EQ(fileSize(f), 4130u);
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(tmp.dir())).out, "link.db\nt.db\n");
 }
 
 TEST(TableScale, MillionRowsOpenAndWork)
