@@ -5,7 +5,7 @@ set -euo pipefail
 
 ORX_PACKAGES=(
     build-essential cmake ninja-build pkg-config locales
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev llvm-14
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6serialport6-dev qt6-charts-dev libqt6opengl6-dev
     libxlsxwriter-dev fonts-liberation2
