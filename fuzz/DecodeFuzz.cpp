@@ -1,9 +1,7 @@
-// Arbitrary archive images decoded into a new table and appended onto a small
-// stored one. Whatever the image says, the table must stay whole: every row
-// posted is on disk after a reopen, and nothing but the described failures
-// comes out.
+// Arbitrary archive images decoded into a new table and appended onto a
+// stored one made from their first part. Whatever the image says, the table must stay whole: every
+// row posted is on disk after a reopen, and nothing but the described failures comes out.
 
-#include "archive/ArchiveBuilder.h"
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveImage.h"
 #include "archive/DecodeArchive.h"
@@ -17,45 +15,6 @@ namespace {
 
 using orx::ArchiveTable;
 using orx::fuzz::require;
-
-// A table holding a few readings of the operational block and of two
-// observations, as a first download leaves it; built once per process.
-const std::string& storedTable()
-{
-    static const std::string bytes = [] {
-        std::vector<orx::OperationalRecord> ops;
-        for (int i = 0; i < 4; ++i) {
-            orx::OperationalRecord r;
-            r.sensor = static_cast<std::uint8_t>(1 + i % 2);
-            r.hour = static_cast<std::uint8_t>(9 + i);
-            r.temperature = orx::temperatureWord(200 + 5 * i);
-            ops.push_back(r);
-        }
-        orx::ArchiveBuilder builder;
-        builder.operational(ops);
-        for (std::uint8_t slot = 1; slot <= 2; ++slot) {
-            orx::ObservationBlock block;
-            block.slot = slot;
-            for (int i = 0; i < 3; ++i) {
-                orx::ObservationRecord r;
-                r.day = static_cast<std::uint8_t>(2 + i);
-                r.temperature = orx::temperatureWord(-15 * i);
-                block.records.push_back(r);
-            }
-            builder.observation(block);
-        }
-        orx::ArchiveImage image;
-        image.assign(builder.build());
-        const std::string path = orx::fuzz::scratchPath("stored.db");
-        ArchiveTable::create(path);
-        ArchiveTable table;
-        table.open(path);
-        orx::DecodeArchive(table, image, orx::DecodeMode::New);
-        table.close();
-        return orx::fuzz::readBytes(path);
-    }();
-    return bytes;
-}
 
 void decodeInto(ArchiveTable& table, const std::string& path, const orx::ArchiveImage& image,
                 orx::DecodeMode mode)
@@ -85,14 +44,20 @@ void decodeInto(ArchiveTable& table, const std::string& path, const orx::Archive
 
 } // namespace
 
+// The input is one control byte and the archive image. The image is decoded
+// into a new table; then the first part of it (the control byte's share of
+// the length) is decoded into another table as an earlier download would
+// have left it, and the whole image is appended to that.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    if (size < 1 || size - 1 > orx::image::kCapacity)
+        return 0;
+    const std::size_t length = size - 1;
+    const std::size_t earlier = length * data[0] / 255;
     // One image for the whole run: its buffer is the full capacity.
     static orx::ArchiveImage image;
-    if (size > orx::image::kCapacity)
-        return 0;
-    image.assign(data, size);
 
+    image.assign(data + 1, length);
     const std::string fresh = orx::fuzz::scratchPath("new.db");
     ArchiveTable::create(fresh);
     ArchiveTable table;
@@ -100,7 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     decodeInto(table, fresh, image, orx::DecodeMode::New);
 
     const std::string stored = orx::fuzz::scratchPath("append.db");
-    orx::fuzz::writeBytes(stored, storedTable());
+    image.assign(data + 1, earlier);
+    ArchiveTable::create(stored);
+    table.open(stored);
+    decodeInto(table, stored, image, orx::DecodeMode::New);
+    image.assign(data + 1, length);
     table.open(stored);
     decodeInto(table, stored, image, orx::DecodeMode::Append);
     return 0;

@@ -5,7 +5,8 @@
 // stopped, and may replace the archive image only with a whole stream.
 //
 // The input is a little program: each step starts with an operation byte.
-//   0, 1  a batch: a length byte, then that many bytes
+//   0, 1  a batch: a length byte, then that many bytes (the second kind is
+//         delivered even with no port open)
 //   2     a repeated batch: a length byte, a count byte, then the bytes; the
 //         batch arrives 16 * (count + 1) times (long streams cheaply)
 //   3, 4  the identification or the request timer expires, if it runs
@@ -97,7 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static LineIo io;
     static orx::ArchiveImage image;
     static orx::DownloadEngine engine(io, image);
-    engine.cancel();
     io = LineIo();
     const std::uint8_t before[] = {0xCE, 0x00, 0x00};
     image.assign(before, sizeof before);
@@ -114,12 +114,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     while (i < size) {
         const int endingsBefore = io.endings;
-        switch (data[i++] % kStepCount) {
+        const std::uint8_t step = data[i++] % kStepCount;
+        switch (step) {
         case kBatch:
         case kBatchToo: {
             const char* len = take(1);
             const char* bytes = len ? take(static_cast<std::uint8_t>(*len)) : nullptr;
-            if (bytes && io.connected)
+            // The second kind arrives whether a port is open or not, as bytes
+            // still queued from a port just closed might.
+            if (bytes && (io.connected || step == kBatchToo))
                 engine.receive(bytes, static_cast<std::uint8_t>(*len));
             break;
         }
@@ -135,9 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case kIdentificationTimer:
         case kRequestTimer: {
-            const DownloadTimer timer = data[i - 1] % kStepCount == kIdentificationTimer
-                                            ? DownloadTimer::Identification
-                                            : DownloadTimer::Request;
+            const DownloadTimer timer = step == kIdentificationTimer ? DownloadTimer::Identification
+                                                                     : DownloadTimer::Request;
             if (io.running[LineIo::index(timer)]) {
                 io.running[LineIo::index(timer)] = false; // one-shot
                 engine.timerFired(timer);
@@ -171,5 +173,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(engine.count() <= orx::wire::kReceiveBufferSize,
             "more characters than the buffer holds");
+    // The operator closes the dialog: whatever was running ends here, with
+    // the port closed and the timers stopped.
+    const int endingsBefore = io.endings;
+    const bool wasActive = engine.active();
+    engine.cancel();
+    require(!engine.active() && !io.connected, "a cancelled exchange left the port open");
+    require(io.endings == endingsBefore + (wasActive ? 1 : 0),
+            "a cancel that did not end the exchange");
     return 0;
 }

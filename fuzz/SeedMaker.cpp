@@ -34,6 +34,13 @@ std::string asText(const Bytes& b)
     return std::string(b.begin(), b.end());
 }
 
+// A decode target input: the share of the image an earlier download held
+// (out of 255), then the image.
+std::string decodeInput(const Bytes& image, std::uint8_t earlierShare = 128)
+{
+    return static_cast<char>(earlierShare) + asText(image);
+}
+
 Bytes smallArchive(unsigned seed, int observations)
 {
     orx::emu::GeneratorOptions o;
@@ -94,12 +101,12 @@ void tableSeeds()
 
 void decodeSeeds()
 {
-    seed("decode", "empty", asText({orx::image::kOperationalMarker, 0, 0}));
-    seed("decode", "operational-only", asText(smallArchive(3, 0)));
-    seed("decode", "mixed", asText(smallArchive(4, 3)));
+    seed("decode", "empty", decodeInput({orx::image::kOperationalMarker, 0, 0}));
+    seed("decode", "operational-only", decodeInput(smallArchive(3, 0)));
+    seed("decode", "mixed", decodeInput(smallArchive(4, 3)));
     orx::emu::GeneratorOptions o;
     o.seed = 5;
-    seed("decode", "generated", asText(orx::emu::generateArchive(o)));
+    seed("decode", "generated", decodeInput(orx::emu::generateArchive(o)));
 
     orx::OperationalRecord late;
     late.year = 30;
@@ -112,7 +119,7 @@ void decodeSeeds()
     badDate.day = 32;
     badDate.hour = 25;
     seed("decode", "odd-readings",
-         asText(orx::ArchiveBuilder().operational({late, badDate}).build()));
+         decodeInput(orx::ArchiveBuilder().operational({late, badDate}).build()));
 
     orx::ObservationBlock wrongSlot;
     wrongSlot.slot = 7;
@@ -122,9 +129,10 @@ void decodeSeeds()
     overDeclared.records.resize(2);
     overDeclared.declaredCount = 500;
     seed("decode", "wrong-slot-and-over-declared",
-         asText(orx::ArchiveBuilder().observation(wrongSlot).observation(overDeclared).build()));
+         decodeInput(
+             orx::ArchiveBuilder().observation(wrongSlot).observation(overDeclared).build()));
     seed("decode", "over-declared-operational",
-         asText(orx::ArchiveBuilder().declaredOperationalCount(9000).build()));
+         decodeInput(orx::ArchiveBuilder().declaredOperationalCount(9000).build()));
 }
 
 // Steps of the download target's input programs.

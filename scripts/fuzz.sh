@@ -21,17 +21,22 @@ declare -A maxLen=([table]=32768 [decode]=16384 [download]=8192)
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 mkdir -p "$dir/findings"
+failed=()
 for t in "${targets[@]}"; do
     mkdir -p "$dir/corpus/$t"
     seeds=(fuzz/corpus/"$t")
     [ -d fuzz/regressions/"$t" ] && seeds+=(fuzz/regressions/"$t")
     echo "== $t: ${seconds}s"
-    "$dir/bin/${t}_fuzz" -max_total_time="$seconds" -max_len="${maxLen[$t]}" \
+    if "$dir/bin/${t}_fuzz" -max_total_time="$seconds" -max_len="${maxLen[$t]}" \
         -timeout=10 -rss_limit_mb=2048 -dict=fuzz/"$t".dict -print_final_stats=1 \
-        -artifact_prefix="$dir/findings/$t-" "$dir/corpus/$t" "${seeds[@]}" 2>"$dir/$t.log" || {
+        -artifact_prefix="$dir/findings/$t-" "$dir/corpus/$t" "${seeds[@]}" 2>"$dir/$t.log"; then
+        grep -E "^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)" "$dir/$t.log" || true
+    else
         tail -n 60 "$dir/$t.log"
-        echo "fuzz target $t failed; the input is under $dir/findings/" >&2
-        exit 1
-    }
-    grep -E "^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)" "$dir/$t.log" || true
+        failed+=("$t")
+    fi
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzz targets failed: ${failed[*]}; their inputs are under $dir/findings/" >&2
+    exit 1
+fi

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace orx {
@@ -160,6 +161,9 @@ void ArchiveTable::create(const std::string& path)
         fail(StorageError::Kind::WriteFailed,
              "cannot create " + path + ": " + existing.lastErrorText());
     }
+    // Only a plain file is replaced (never a device or a pipe).
+    if (existing.isOpen() && !existing.isRegularFile())
+        fail(StorageError::Kind::WriteFailed, "cannot create " + path + ": not a regular file");
     // The new table is written beside the old file and then takes its name in
     // one step: a crash at any moment leaves the old file or the whole new table.
     const std::string temp = target + kNewTableSuffix;
@@ -176,6 +180,9 @@ void ArchiveTable::create(const std::string& path)
     std::vector<unsigned char> bytes = newTableHeader();
     stampDate(bytes.data());
     bytes.push_back(dbf::kEndOfFile);
+    // The new table keeps the old file's permissions and owner.
+    if (existing.isOpen())
+        file.takeAccessFrom(existing);
     bool ok = file.truncate(0) && file.writeAt(0, bytes.data(), bytes.size()) && file.sync();
     std::string why = ok ? std::string() : file.lastErrorText();
 #ifdef _WIN32
@@ -187,7 +194,7 @@ void ArchiveTable::create(const std::string& path)
     file.close();
     if (!ok) {
         TableFile::removeFile(temp);
-        fail(StorageError::Kind::WriteFailed, std::string(kWriteErrorText) + " (" + why + ")");
+        fail(StorageError::Kind::WriteFailed, kWriteErrorText);
     }
 }
 
@@ -236,7 +243,12 @@ void ArchiveTable::open(const std::string& path)
         m_flags.clear();
         m_order.clear();
         m_cacheCount = 0;
-        throw;
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            // A header that promises more records than memory holds.
+            fail(StorageError::Kind::NotATable, "too many records to open: " + path);
+        }
     }
     first();
 }
@@ -293,6 +305,10 @@ void ArchiveTable::readLayout()
         if (m_fields[it->second].type != dbf::kCharacterType)
             fail(StorageError::Kind::NotATable,
                  "column " + col.name + " is not a character column");
+        // dBase has no empty character column; with widths of zero the record
+        // could shrink to its flag byte and the end-of-file byte would count as one.
+        if (m_fields[it->second].width < 1)
+            fail(StorageError::Kind::NotATable, "column " + col.name + " has no width");
     }
     for (int b = 0; b < kBlockCount; ++b)
         m_sequenceField[b] = m_fieldByName.at(sequenceColumn(b));

@@ -72,6 +72,13 @@ bool TableFile::size(std::uint64_t& out) const
     return true;
 }
 
+bool TableFile::isRegularFile() const
+{
+    return GetFileType(static_cast<HANDLE>(m_handle)) == FILE_TYPE_DISK;
+}
+
+void TableFile::takeAccessFrom(const TableFile&) {} // a new file inherits the folder's access
+
 long long TableFile::readAt(std::uint64_t offset, void* buf, std::size_t n) const
 {
     OVERLAPPED ov{};
@@ -177,6 +184,22 @@ bool TableFile::size(std::uint64_t& out) const
         return false;
     out = static_cast<std::uint64_t>(st.st_size);
     return true;
+}
+
+bool TableFile::isRegularFile() const
+{
+    struct stat st;
+    return ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void TableFile::takeAccessFrom(const TableFile& other)
+{
+    struct stat st;
+    if (::fstat(other.m_fd, &st) != 0)
+        return;
+    // Changing the owner needs privileges; without them the file stays ours.
+    (void)!::fchown(m_fd, st.st_uid, st.st_gid);
+    (void)!::fchmod(m_fd, st.st_mode & 07777);
 }
 
 long long TableFile::readAt(std::uint64_t offset, void* buf, std::size_t n) const

@@ -33,6 +33,9 @@ public:
     bool isOpen() const;
 
     bool size(std::uint64_t& out) const;
+    bool isRegularFile() const;
+    // Gives this file the permissions and owner of other, as far as allowed.
+    void takeAccessFrom(const TableFile& other);
     // Reads up to n bytes; returns how many were read, or -1 on error.
     long long readAt(std::uint64_t offset, void* buf, std::size_t n) const;
     // Writes all n bytes or fails.

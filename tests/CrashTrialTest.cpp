@@ -1,8 +1,10 @@
-// Crash trials: orx-cli decodes a large archive into a new table, or appends
-// one to a stored table, and is killed with SIGKILL at a random moment. After
-// every kill the table must open, hold exactly the first rows the run would
-// have written, with no torn row after them, and take the rest of the archive
-// when the append is run again.
+// Crash trials: orx-cli decodes a large archive into a new table (replacing
+// an older one), or appends one to a stored table, and is killed with SIGKILL
+// at a random moment: while it starts and replaces the file, after a random
+// number of rows, or while it closes. After every kill the file must be the
+// old table untouched or a table that opens and holds exactly the first rows
+// the run would have written, with no torn row among them, and it must take
+// the rest of the archive when the append is run again.
 //
 // ORX_CRASH_TRIALS sets the number of kills of each run (default 100);
 // ORX_CRASH_SEED repeats a series.
@@ -108,23 +110,63 @@ pid_t spawnCli(const std::vector<std::string>& args)
     return pid;
 }
 
-bool exists(const std::string& path)
+ino_t inodeOf(const std::string& path)
 {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-bool hasExited(pid_t pid, int& status)
+// A running orx-cli; reaped at most once, killed only while not reaped.
+class Child
 {
-    return ::waitpid(pid, &status, WNOHANG) == pid;
+public:
+    explicit Child(const std::vector<std::string>& args) : m_pid(spawnCli(args)) {}
+    ~Child() { kill(); }
+    bool started() const { return m_pid > 0; }
+    bool running()
+    {
+        if (m_pid > 0 && !m_reaped && ::waitpid(m_pid, &m_status, WNOHANG) == m_pid)
+            m_reaped = true;
+        return m_pid > 0 && !m_reaped;
+    }
+    void kill()
+    {
+        if (running())
+            ::kill(m_pid, SIGKILL);
+        wait();
+    }
+    int wait()
+    {
+        if (m_pid > 0 && !m_reaped && ::waitpid(m_pid, &m_status, 0) == m_pid)
+            m_reaped = true;
+        return m_status;
+    }
+
+private:
+    pid_t m_pid;
+    bool m_reaped = false;
+    int m_status = -1;
+};
+
+// Polls until done() holds, the child ends or half a minute has passed.
+template <typename Done> bool waitUntil(Child& child, Done done)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (!child.running() || Clock::now() > deadline)
+            return done();
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    return true;
 }
 
 struct ChildRun
 {
     std::vector<std::string> args;
     std::string table;
-    std::string before;    // the table's bytes before the run; empty: no table yet
+    std::string before;    // the table's bytes before the run
     std::string reference; // the table after an undisturbed run
+    bool replaces = false; // the run writes a new table in place of the old
 };
 
 std::uint32_t headerCount(const std::string& bytes)
@@ -135,114 +177,141 @@ std::uint32_t headerCount(const std::string& bytes)
     return n;
 }
 
+std::size_t wholeRows(const std::string& bytes)
+{
+    return bytes.size() < kHeader ? 0 : (bytes.size() - kHeader) / kRow;
+}
+
 void prepare(const ChildRun& run)
 {
-    std::remove(run.table.c_str());
-    if (!run.before.empty())
-        writeFile(run.table, run.before);
+    writeFile(run.table, run.before);
 }
 
-// The moment the run starts writing rows: for a new table, once the table is
-// there under its name; for an append, at the start.
-Clock::time_point waitForTable(const ChildRun& run, pid_t pid)
-{
-    int status = 0;
-    while (!exists(run.table) && !hasExited(pid, status))
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-    return Clock::now();
-}
-
-// How long an undisturbed run takes to write its rows (the final flush to
-// disk after them is left out), measured on one run.
-std::chrono::microseconds writingTime(const ChildRun& run)
+// How long an undisturbed run takes until the new table stands in place of
+// the old one (for a run that replaces it).
+std::chrono::microseconds replacingTime(const ChildRun& run)
 {
     prepare(run);
-    const pid_t pid = spawnCli(run.args);
-    const Clock::time_point from = waitForTable(run, pid);
-    const std::uint64_t allRows = kHeader + (run.reference.size() - kHeader) / kRow * kRow;
-    int status = 0;
-    bool exited = false;
-    while (fileSize(run.table) < allRows && !(exited = hasExited(pid, status)))
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-    const Clock::time_point written = Clock::now();
-    if (!exited)
-        ::waitpid(pid, &status, 0);
+    const ino_t old = inodeOf(run.table);
+    const Clock::time_point from = Clock::now();
+    Child child(run.args);
+    EXPECT_TRUE(waitUntil(child, [&] { return inodeOf(run.table) != old; }));
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - from);
+    const int status = child.wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(readFile(run.table).substr(kHeader), run.reference.substr(kHeader));
-    return std::chrono::duration_cast<std::chrono::microseconds>(written - from);
+    return took;
 }
 
 struct Tally
 {
-    int untouched = 0, partial = 0, complete = 0, torn = 0;
+    int old = 0, untouched = 0, partial = 0, complete = 0, torn = 0, phantom = 0;
+};
+
+// When to kill: a moment after the start, or once the file holds some rows.
+struct KillPlan
+{
+    bool early = false;
+    std::chrono::microseconds delay{0};
+    std::size_t rows = 0;
+    std::string text() const
+    {
+        return early ? "kill " + std::to_string(delay.count()) + " us after the start"
+                     : "kill once " + std::to_string(rows) + " rows are written";
+    }
 };
 
 // One kill and what must hold after it. Returns false once a check failed.
-bool trial(const ChildRun& run, std::chrono::microseconds delay, Tally& tally,
-           const std::string& what)
+bool trial(const ChildRun& run, const KillPlan& plan, Tally& tally, const std::string& what)
 {
-    SCOPED_TRACE(what);
+    SCOPED_TRACE(what + ", " + plan.text());
     prepare(run);
-    const pid_t pid = spawnCli(run.args);
-    if (pid < 0) {
+    const ino_t old = inodeOf(run.table);
+    const Clock::time_point from = Clock::now();
+    Child child(run.args);
+    if (!child.started()) {
         ADD_FAILURE() << "cannot start orx-cli";
         return false;
     }
-    const Clock::time_point from = waitForTable(run, pid);
-    std::this_thread::sleep_until(from + delay);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    if (plan.early) {
+        std::this_thread::sleep_until(from + plan.delay);
+    } else {
+        const std::uint64_t size = kHeader + plan.rows * kRow;
+        waitUntil(child, [&] {
+            return (!run.replaces || inodeOf(run.table) != old) && fileSize(run.table) >= size;
+        });
+    }
+    child.kill();
 
-    const std::size_t firstRow = run.before.empty() ? 0 : headerCount(run.before);
+    const std::size_t firstRow = run.replaces ? 0 : headerCount(run.before);
     const std::size_t allRows = headerCount(run.reference);
-    std::size_t rows = 0;
-    {
-        ArchiveTable t;
-        try {
-            t.open(run.table);
-        } catch (const StorageError& e) {
-            ADD_FAILURE() << "the table does not open: " << e.what();
-            return false;
+    const std::string raw = readFile(run.table);
+    if (run.replaces && raw == run.before) {
+        ++tally.old; // killed before the new table took the old one's place
+    } else {
+        // As the kill left it, before anything repairs it: whole rows, then at
+        // most the end-of-file byte or part of the one record being written,
+        // which the header may already count.
+        const std::size_t whole = wholeRows(raw);
+        const std::size_t tail = raw.size() - std::min(raw.size(), kHeader + whole * kRow);
+        const std::uint32_t counted = headerCount(raw);
+        EXPECT_TRUE(counted == whole || counted == whole + 1)
+            << counted << " counted, " << whole << " whole rows";
+        if (tail == 1 && counted == whole) {
+            EXPECT_EQ(raw.back(), static_cast<char>(dbf::kEndOfFile));
         }
-        rows = t.recordCount();
-        EXPECT_EQ(t.countVisible(), rows);
-        t.release();
-    }
-    const std::string after = readFile(run.table);
-    // Exactly the first rows of the undisturbed run, and the header counts
-    // them. A kill inside a record write may leave part of that record behind
-    // the last whole row: opening the table puts the end-of-file byte over it,
-    // and it is neither a row nor counted (the next append writes over it).
-    EXPECT_GE(rows, firstRow);
-    EXPECT_LE(rows, allRows);
-    EXPECT_EQ(headerCount(after), rows);
-    const bool prefix =
-        after.size() >= kHeader + rows * kRow &&
-        after.compare(kHeader, rows * kRow, run.reference, kHeader, rows * kRow) == 0;
-    EXPECT_TRUE(prefix) << rows << " rows";
-    const std::size_t tail = after.size() - std::min(after.size(), kHeader + rows * kRow);
-    EXPECT_LT(tail, kRow);
-    if (tail > 0) {
-        EXPECT_EQ(after[kHeader + rows * kRow], static_cast<char>(dbf::kEndOfFile));
-    }
-    if (tail > 1)
-        ++tally.torn;
-    if (rows == firstRow)
-        ++tally.untouched;
-    else if (rows == allRows)
-        ++tally.complete;
-    else
-        ++tally.partial;
+        if (tail > 1) {
+            EXPECT_EQ(counted, whole + 1) << "bytes after the last row that no write explains";
+            ++tally.torn;
+        }
+        if (counted == whole + 1)
+            ++tally.phantom;
 
-    // The rest of the archive goes in on top.
-    CommandResult r = runCommand(shellQuote(kCli) + " decode " + shellQuote(run.args[1]) + " " +
+        std::size_t rows = 0;
+        {
+            ArchiveTable t;
+            try {
+                t.open(run.table);
+            } catch (const StorageError& e) {
+                ADD_FAILURE() << "the table does not open: " << e.what();
+                return false;
+            }
+            rows = t.recordCount();
+            EXPECT_EQ(rows, whole);
+            EXPECT_EQ(t.countVisible(), rows);
+            t.release();
+        }
+        const std::string after = readFile(run.table);
+        // Exactly the first rows of the undisturbed run, counted in the header.
+        EXPECT_GE(rows, firstRow);
+        EXPECT_LE(rows, allRows);
+        EXPECT_EQ(headerCount(after), rows);
+        const bool prefix =
+            after.size() >= kHeader + rows * kRow &&
+            after.compare(kHeader, rows * kRow, run.reference, kHeader, rows * kRow) == 0;
+        EXPECT_TRUE(prefix) << rows << " rows";
+        if (after.size() > kHeader + rows * kRow) {
+            EXPECT_EQ(after[kHeader + rows * kRow], static_cast<char>(dbf::kEndOfFile));
+        }
+        if (rows == firstRow)
+            ++tally.untouched;
+        else if (rows == allRows)
+            ++tally.complete;
+        else
+            ++tally.partial;
+    }
+
+    // The rest of the archive goes in on top (onto the old table, that is the
+    // readings it lacks).
+    const std::string image = run.args[1];
+    CommandResult r = runCommand(shellQuote(kCli) + " decode " + shellQuote(image) + " " +
                                  shellQuote(run.table) + " --append");
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string resumed = readFile(run.table);
     EXPECT_EQ(headerCount(resumed), allRows);
     EXPECT_TRUE(resumed.size() == run.reference.size() &&
-                resumed.compare(kHeader, std::string::npos, run.reference, kHeader) == 0)
+                (resumed.compare(kHeader, std::string::npos, run.reference, kHeader) == 0 ||
+                 raw == run.before))
         << "the append after the kill does not complete the table";
     return !::testing::Test::HasFailure();
 }
@@ -274,26 +343,46 @@ protected:
 
     void runTrials(const ChildRun& run, const char* name)
     {
-        const std::chrono::microseconds window = writingTime(run);
+        const std::chrono::microseconds replacing =
+            run.replaces ? replacingTime(run) : std::chrono::microseconds(0);
+        ASSERT_FALSE(HasFailure());
         const int trials = envNumber("ORX_CRASH_TRIALS", 100);
         const unsigned seed = static_cast<unsigned>(
-            envNumber("ORX_CRASH_SEED", static_cast<int>(std::random_device()())));
+            envNumber("ORX_CRASH_SEED", static_cast<int>(std::random_device()() >> 1)));
         std::mt19937 random(seed);
-        // Kills spread over the writing of the rows and a little past it.
-        std::uniform_int_distribution<long long> when(0, window.count() * 11 / 10);
+        const std::size_t firstRow = run.replaces ? 0 : headerCount(run.before);
+        const std::size_t allRows = headerCount(run.reference);
+        std::uniform_int_distribution<std::size_t> rowsWritten(firstRow, allRows);
+        std::uniform_int_distribution<long long> early(0, replacing.count() * 6 / 5);
         Tally tally;
         for (int i = 0; i < trials; ++i) {
-            const std::chrono::microseconds delay(when(random));
-            if (!trial(run, delay, tally,
-                       std::string(name) + " trial " + std::to_string(i) + ", kill after " +
-                           std::to_string(delay.count()) + " us, seed " + std::to_string(seed)))
+            KillPlan plan;
+            // A fifth of a replacing run's kills fall while it starts and
+            // replaces the file; the rest once a random number of rows is
+            // written, a tenth each at none and at all of them.
+            plan.early = run.replaces && random() % 5 == 0;
+            const unsigned pick = random() % 10;
+            if (plan.early)
+                plan.delay = std::chrono::microseconds(early(random));
+            else if (pick == 0)
+                plan.rows = firstRow; // as soon as it may write
+            else if (pick == 1)
+                plan.rows = allRows; // while it closes and flushes
+            else
+                plan.rows = rowsWritten(random);
+            if (!trial(run, plan, tally,
+                       std::string(name) + " trial " + std::to_string(i) + ", seed " +
+                           std::to_string(seed)))
                 break;
         }
         std::printf(
-            "%s: %d kills over %lld us of writing rows (seed %u): %d before any row, %d partway, "
-            "%d after the last row; %d left part of a record behind\n",
-            name, trials, static_cast<long long>(window.count()), seed, tally.untouched,
-            tally.partial, tally.complete, tally.torn);
+            "%s: %d kills (seed %u): %d with the old table in place, %d before any new row, "
+            "%d partway, %d after the last row; %d left part of a record, %d a header "
+            "counting a row not yet whole\n",
+            name, trials, seed, tally.old, tally.untouched, tally.partial, tally.complete,
+            tally.torn, tally.phantom);
+        // Most kills must land while rows are being written, or the trial proves little.
+        EXPECT_GE(tally.partial, trials / 3);
     }
 
     TempDir tmp;
@@ -307,7 +396,9 @@ TEST_F(CrashTrials, KilledWhileDecodingIntoANewTable)
     ChildRun run;
     run.table = tmp.path("t.db");
     run.args = {"decode", imageFull, run.table};
+    run.before = decoded(imageOlder);
     run.reference = decoded(imageFull);
+    run.replaces = true;
     ASSERT_EQ(headerCount(run.reference), 3000u + 4 * 500);
     runTrials(run, "new table");
 }

@@ -117,6 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { auto s = tableWithRows(1); s[descriptorOf("TYPE") + 3] = 'X'; return s; }, false, 0},
         DamagedCase{"NumericColumn",
                     [] { auto s = tableWithRows(1); s[descriptorOf("TN3") + 11] = 'N'; return s; }, false, 0},
+        DamagedCase{"ColumnWithoutWidth",
+                    [] { auto s = tableWithRows(1); s[descriptorOf("TO") + 16] = 0; return s; }, false, 0},
         DamagedCase{"RecordLengthTooSmall",
                     [] { auto s = tableWithRows(1); s[10] = 0x10; s[11] = 0; return s; }, false, 0},
         DamagedCase{"HeaderLengthPastEnd",
@@ -345,17 +347,28 @@ TEST(TableCreate, ReplacesTheOldTableInOneStep)
         }
         return std::string("created");
     });
-    EXPECT_EQ(message.rfind("Error while writing occurred. (Disk full?)", 0), 0u) << message;
+    EXPECT_EQ(message, "Error while writing occurred. (Disk full?)");
     EXPECT_EQ(readFile(f), before);
     EXPECT_EQ(runCommand("ls -A " + shellQuote(tmp.dir())).out, "link.db\nt.db\n");
 
-    // Through a link, the table it points at is replaced and the link stays.
+    // Through a link, the table it points at is replaced and the link stays;
+    // the new table keeps the old one's permissions.
+    ASSERT_EQ(chmod(f.c_str(), 0600), 0);
     ArchiveTable::create(link);
     EXPECT_EQ(fileSize(f), 4130u);
     struct stat st;
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(runCommand("ls -A " + shellQuote(tmp.dir())).out, "link.db\nt.db\n");
+
+    // Something that is no plain file is not replaced.
+    const std::string fifo = tmp.path("pipe.db");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_THROW(ArchiveTable::create(fifo), StorageError);
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(TableScale, MillionRowsOpenAndWork)

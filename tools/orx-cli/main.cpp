@@ -4,6 +4,7 @@
 #include "tools/orx-cli/Cli.h"
 
 #include <csignal>
+#include <exception>
 #include <iostream>
 
 namespace orx::cli {
@@ -51,16 +52,23 @@ int main(int argc, char** argv)
         return usage();
     const std::string command = argv[1];
     const Args args(argv + 2, argv + argc);
-    if (command == "dump")
-        return runDump(args);
-    if (command == "decode")
-        return runDecode(args);
-    if (command == "download")
-        return runDownload(args, false);
-    if (command == "append")
-        return runDownload(args, true);
-    if (command == "ports")
-        return runPorts(args);
+    try {
+        if (command == "dump")
+            return runDump(args);
+        if (command == "decode")
+            return runDecode(args);
+        if (command == "download")
+            return runDownload(args, false);
+        if (command == "append")
+            return runDownload(args, true);
+        if (command == "ports")
+            return runPorts(args);
+    } catch (const std::exception& e) {
+        // Whatever the commands do not expect (memory running out, say) still
+        // ends with a message and the error status, not an abort.
+        std::cerr << "orx-cli: " << e.what() << "\n";
+        return kExitError;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage();
         return kExitOk;
