@@ -265,8 +265,9 @@ TEST_F(Download, InstrumentVanishingMidwayEndsWithAMessageAndLeavesTheTable)
         EXPECT_EQ(t.result.status, 1) << command;
         EXPECT_EQ(t.result.err, "Связь с прибором потеряна: порт закрыт или отключен\n") << command;
         // The request goes out a second after the identification; then 0.6 s of
-        // archive: the loss is reported within a second or two of the hang-up.
-        EXPECT_LT(t.seconds, 4.0) << command;
+        // archive: the hang-up comes about 1.6 s in, and its report within a few
+        // seconds of it (slow sanitizer builds included), not at some time-out.
+        EXPECT_LT(t.seconds, 6.0) << command;
         EXPECT_EQ(readFile(table), before) << command;
     }
 }
