@@ -184,7 +184,7 @@ void ArchiveTable::create(const std::string& path)
     if (existing.isOpen())
         file.takeAccessFrom(existing);
     bool ok = file.truncate(0) && file.writeAt(0, bytes.data(), bytes.size()) && file.sync();
-    std::string why = ok ? std::string() : file.lastErrorText();
+    std::string why;
 #ifdef _WIN32
     file.close();
     existing.close();
@@ -203,6 +203,16 @@ void ArchiveTable::create(const std::string& path)
 void ArchiveTable::open(const std::string& directory, const std::string& fileName)
 {
     open(joinPath(directory, fileName));
+}
+
+// After an open that failed: no file, no rows.
+void ArchiveTable::forgetFile()
+{
+    m_file.close();
+    m_fields.clear();
+    m_flags.clear();
+    m_order.clear();
+    m_cacheCount = 0;
 }
 
 void ArchiveTable::open(const std::string& path)
@@ -237,18 +247,13 @@ void ArchiveTable::open(const std::string& path)
         }
         m_order.clear();
         rebuildOrder();
+    } catch (const std::bad_alloc&) {
+        forgetFile();
+        // A header that promises more records than memory holds.
+        fail(StorageError::Kind::NotATable, "too many records to open: " + path);
     } catch (...) {
-        m_file.close();
-        m_fields.clear();
-        m_flags.clear();
-        m_order.clear();
-        m_cacheCount = 0;
-        try {
-            throw;
-        } catch (const std::bad_alloc&) {
-            // A header that promises more records than memory holds.
-            fail(StorageError::Kind::NotATable, "too many records to open: " + path);
-        }
+        forgetFile();
+        throw;
     }
     first();
 }

@@ -5,9 +5,9 @@
 // flag and which block sequence columns hold a value) and the visible order as
 // a list of record numbers; row bytes stay on disk.
 
+#include "archive/RecordModel.h"
 #include "storage/StorageError.h"
 #include "storage/TableFile.h"
-#include "archive/RecordModel.h"
 
 #include <cstdint>
 #include <optional>
@@ -53,7 +53,12 @@ constexpr int kNewTableFileLength = kTableHeaderLength + 1;
 class ArchiveTable
 {
 public:
-    enum class State { Browsing, Editing, Inserting };
+    enum class State
+    {
+        Browsing,
+        Editing,
+        Inserting
+    };
 
     ArchiveTable() = default;
     ~ArchiveTable();
@@ -168,6 +173,7 @@ private:
     void loadCurrent();
     void writeHeader(bool withEndMark);
     void scanRecords();
+    void forgetFile();
     void readLayout();
 
     std::string m_path;
