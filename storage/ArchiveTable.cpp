@@ -184,13 +184,12 @@ void ArchiveTable::create(const std::string& path)
     if (existing.isOpen())
         file.takeAccessFrom(existing);
     bool ok = file.truncate(0) && file.writeAt(0, bytes.data(), bytes.size()) && file.sync();
-    std::string why;
 #ifdef _WIN32
     file.close();
     existing.close();
 #endif
     // On other systems both locks are held until the new table has its name.
-    ok = ok && TableFile::replaceFile(temp, target, why);
+    ok = ok && TableFile::replaceFile(temp, target);
     file.close();
     if (!ok) {
         TableFile::removeFile(temp);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -127,13 +128,10 @@ bool TableFile::removeFile(const std::string& path)
     return DeleteFileW(widen(path).c_str()) != 0;
 }
 
-bool TableFile::replaceFile(const std::string& from, const std::string& to, std::string& why)
+bool TableFile::replaceFile(const std::string& from, const std::string& to)
 {
-    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    why = "system error " + std::to_string(GetLastError());
-    return false;
+    return MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 #else
@@ -265,17 +263,14 @@ bool TableFile::removeFile(const std::string& path)
     return ::unlink(path.c_str()) == 0;
 }
 
-bool TableFile::replaceFile(const std::string& from, const std::string& to, std::string& why)
+bool TableFile::replaceFile(const std::string& from, const std::string& to)
 {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        why = std::strerror(errno);
+    if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
-    }
     // The new name reaches the disk with the folder.
-    const std::string::size_type slash = to.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : to.substr(0, slash);
+    std::filesystem::path folder = std::filesystem::path(to).parent_path();
+    if (folder.empty())
+        folder = ".";
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);

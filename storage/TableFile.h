@@ -48,9 +48,8 @@ public:
 
     static bool removeFile(const std::string& path);
     // Gives the file at from the name to, replacing what was there, in one
-    // step that survives a crash; on failure why gets the system's text.
-    // On Windows neither file may be open.
-    static bool replaceFile(const std::string& from, const std::string& to, std::string& why);
+    // step that survives a crash. On Windows neither file may be open.
+    static bool replaceFile(const std::string& from, const std::string& to);
 
 private:
 #ifdef _WIN32
