@@ -112,51 +112,6 @@ Timed cliWith(const std::string& com1, const std::string& com2, const std::strin
     return {r, std::chrono::duration<double>(t1 - t0).count()};
 }
 
-// Another process with the table open, as a second copy of the program would
-// have it, until the object goes.
-class TableHolder
-{
-public:
-    explicit TableHolder(const std::string& path)
-    {
-        int ready[2];
-        if (pipe(ready) != 0 || pipe(m_release) != 0)
-            return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            char c = 'n';
-            try {
-                ArchiveTable table;
-                table.open(path);
-                c = 'y';
-                (void)!write(ready[1], &c, 1);
-                (void)!read(m_release[0], &c, 1);
-                table.release();
-            } catch (...) {
-                (void)!write(ready[1], &c, 1);
-            }
-            _exit(0);
-        }
-        char c = 0;
-        m_holding = read(ready[0], &c, 1) == 1 && c == 'y';
-        close(ready[0]);
-        close(ready[1]);
-    }
-    ~TableHolder()
-    {
-        (void)!write(m_release[1], "x", 1);
-        int status = 0;
-        if (m_pid > 0)
-            waitpid(m_pid, &status, 0);
-    }
-    bool holding() const { return m_holding; }
-
-private:
-    pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
-    bool m_holding = false;
-};
-
 class Download : public ::testing::Test
 {
 protected:

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace orx::test {
 
@@ -23,7 +24,62 @@ TempDir::TempDir()
     m_dir = buf.data();
 }
 
-TempDir::~TempDir() { std::system(("rm -rf " + shellQuote(m_dir)).c_str()); }
+TempDir::~TempDir()
+{
+    std::system(("rm -rf " + shellQuote(m_dir)).c_str());
+}
+
+TableHolder::TableHolder(const std::string& path)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return;
+    if (pipe(m_release) != 0) {
+        close(ready[0]);
+        close(ready[1]);
+        return;
+    }
+    m_pid = fork();
+    if (m_pid == 0) {
+        char c = 'n';
+        try {
+            ArchiveTable table;
+            table.open(path);
+            c = 'y';
+            (void)!write(ready[1], &c, 1);
+            (void)!read(m_release[0], &c, 1); // hold until told to go
+            table.release();
+        } catch (...) {
+            (void)!write(ready[1], &c, 1);
+        }
+        _exit(0);
+    }
+    char c = 0;
+    m_holding = m_pid > 0 && read(ready[0], &c, 1) == 1 && c == 'y';
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TableHolder::~TableHolder()
+{
+    release();
+}
+
+void TableHolder::release()
+{
+    if (m_release[1] >= 0) {
+        (void)!write(m_release[1], "x", 1);
+        close(m_release[0]);
+        close(m_release[1]);
+        m_release[0] = m_release[1] = -1;
+    }
+    if (m_pid > 0) {
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+    m_holding = false;
+}
 
 std::string readFile(const std::string& path)
 {
@@ -61,7 +117,8 @@ CommandResult runCommand(const std::string& commandLine)
 {
     TempDir tmp;
     const std::string outPath = tmp.path("out"), errPath = tmp.path("err");
-    const std::string full = "(" + commandLine + ") >" + shellQuote(outPath) + " 2>" + shellQuote(errPath) + " </dev/null";
+    const std::string full = "(" + commandLine + ") >" + shellQuote(outPath) + " 2>" +
+                             shellQuote(errPath) + " </dev/null";
     int raw = std::system(full.c_str());
     CommandResult r;
     if (raw != -1 && WIFEXITED(raw))

@@ -26,6 +26,24 @@ private:
     std::string m_dir;
 };
 
+// Another process with the table open, as a second copy of the program
+// would have it, until release() or the object's end.
+class TableHolder
+{
+public:
+    explicit TableHolder(const std::string& path);
+    ~TableHolder();
+    TableHolder(const TableHolder&) = delete;
+    TableHolder& operator=(const TableHolder&) = delete;
+    bool holding() const { return m_holding; }
+    void release();
+
+private:
+    int m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_holding = false;
+};
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 std::uint64_t fileSize(const std::string& path);
