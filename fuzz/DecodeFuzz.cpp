@@ -1,6 +1,7 @@
 // Arbitrary archive images decoded into a new table and appended onto a
-// stored one made from their first part. Whatever the image says, the table must stay whole: every
-// row posted is on disk after a reopen, and nothing but the described failures comes out.
+// stored one made from their first part. Whatever the image says, the table
+// must stay whole: every row posted is on disk after a reopen, and nothing but
+// the described failures comes out.
 
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveImage.h"
