@@ -555,7 +555,13 @@ std::string ArchiveTable::readText(int field) const
 std::string ArchiveTable::readTextAt(std::uint32_t record, std::string_view column) const
 {
     requireOpen();
-    const Field& f = m_fields[fieldIndex(column)];
+    return readTextAt(record, fieldIndex(column));
+}
+
+std::string ArchiveTable::readTextAt(std::uint32_t record, int field) const
+{
+    requireOpen();
+    const Field& f = m_fields.at(static_cast<std::size_t>(field));
     if (record >= m_count)
         fail(StorageError::Kind::BadState, "no record " + std::to_string(record));
     return trimmedText(recordBytes(record) + f.offset, f.width);
@@ -644,6 +650,21 @@ void ArchiveTable::last()
     moveTo(m_order.empty() ? 0 : m_order.size() - 1);
     m_eof = true;
     m_bof = m_order.empty();
+}
+
+void ArchiveTable::moveToPosition(std::size_t pos)
+{
+    moveTo(pos);
+    m_bof = m_pos == 0;
+    m_eof = m_order.empty();
+}
+
+std::uint32_t ArchiveTable::recordAtPosition(std::size_t pos) const
+{
+    requireOpen();
+    if (pos >= m_order.size())
+        fail(StorageError::Kind::BadState, "no visible row " + std::to_string(pos));
+    return m_order[pos];
 }
 
 void ArchiveTable::next()

@@ -89,6 +89,12 @@ public:
     bool isEmpty() const { return m_order.empty(); }
     // Record number (0-based, in the file) of the current row, if there is one.
     std::optional<std::uint32_t> currentRecord() const;
+    // The current row's place among the visible rows (0 when there are none).
+    std::size_t position() const { return m_pos; }
+    // Makes the visible row at pos current (the last one for a pos past the end).
+    void moveToPosition(std::size_t pos);
+    // Record number of the visible row at pos, without moving; pos < countVisible().
+    std::uint32_t recordAtPosition(std::size_t pos) const;
 
     // Column access, by name or by field index in the file.
     int fieldIndex(std::string_view column) const; // throws UnknownColumn
@@ -107,6 +113,7 @@ public:
 
     // Reads a column of any record, whatever the filter.
     std::string readTextAt(std::uint32_t record, std::string_view column) const;
+    std::string readTextAt(std::uint32_t record, int field) const;
     // The last record in file order, not deleted, whose sequence column of the
     // block (NO, NNk) holds a value, whatever filter is in force.
     std::optional<std::uint32_t> lastRecordOfBlock(int block) const;

@@ -15,6 +15,11 @@ public:
 };
 
 MessageBoxes* g_boxes = nullptr;
+QString& titleStore()
+{
+    static QString title = QString::fromUtf8(kApplicationTitle);
+    return title;
+}
 
 } // namespace
 
@@ -25,6 +30,9 @@ MessageBoxes& messageBoxes()
 }
 
 void setMessageBoxes(MessageBoxes* boxes) { g_boxes = boxes; }
+
+QString applicationTitle() { return titleStore(); }
+void setApplicationTitle(const QString& title) { titleStore() = title; }
 
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, const QString& caption,
                                         QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)
@@ -37,7 +45,7 @@ void showErrorBox(QWidget* parent, const QString& text)
     QString shown = text;
     if (!shown.endsWith('.'))
         shown += '.';
-    showMessage(parent, shown, QString::fromUtf8(kApplicationTitle), QMessageBox::Critical);
+    showMessage(parent, shown, applicationTitle(), QMessageBox::Critical);
 }
 
 } // namespace orx::ui

@@ -12,6 +12,11 @@ namespace orx::ui {
 
 inline constexpr const char* kApplicationTitle = "ВЕЛАРИ-5";
 
+// The application title: "ВЕЛАРИ-5", or "name - ВЕЛАРИ-5" while an opened
+// table is shown. The general error box takes it as its caption.
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+
 struct MessageRequest
 {
     QString text;
