@@ -202,8 +202,10 @@ TEST_F(Download, FailuresLeaveAnExistingTableUntouched)
     // Appending to a file that is no table: nothing is downloaded.
     writeFile(tmp.path("junk.db"), "junk");
     SimProcess sim({});
-    EXPECT_EQ(
-        cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db"))).result.status, 3);
+    Timed t = cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db")));
+    EXPECT_EQ(t.result.status, 3);
+    EXPECT_EQ(t.result.err, "База данных повреждена !\norx-cli: " + tmp.path("junk.db") +
+                                ": not a dBase table (too short)\n");
 }
 
 TEST_F(Download, InstrumentVanishingMidwayEndsWithAMessageAndLeavesTheTable)
@@ -243,7 +245,9 @@ TEST_F(Download, TableHeldByAnotherProcessIsRefusedAndLeftAlone)
           "append " + shellQuote(table), "dump " + shellQuote(table)}) {
         Timed t = cliWith(sim.device(), none, args);
         EXPECT_EQ(t.result.status, 3) << args;
-        EXPECT_EQ(t.result.err, "База данных повреждена !\n") << args;
+        EXPECT_EQ(t.result.err,
+                  "База данных повреждена !\norx-cli: " + table + ": held open by another program\n")
+            << args;
         EXPECT_EQ(t.result.out, "") << args;
         EXPECT_EQ(readFile(table), before) << args;
     }

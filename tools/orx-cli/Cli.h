@@ -32,7 +32,8 @@ int runDecode(const Args& args);
 int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
 
-// Opens a table for an append; says "База данных повреждена !" when it does not open.
+// Opens a table; when it does not open, says "База данных повреждена !" and
+// on a second line the path and the reason.
 bool openTable(ArchiveTable& table, const std::string& file);
 // Puts a downloaded or saved archive into the table as "Создать" or
 // "Дополнить" do, prints the total and returns the exit status.
