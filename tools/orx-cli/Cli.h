@@ -11,14 +11,16 @@ class ArchiveTable;
 namespace orx::cli {
 
 // Exit status of orx-cli.
-enum ExitCode {
+enum ExitCode
+{
     kExitOk = 0,
-    kExitError = 1,      // usage or other error
-    kExitNotFound = 2,   // no instrument on either port
-    kExitDamaged = 3,    // the table file does not open
-    kExitEmpty = 4,      // the instrument's archive is empty
+    kExitError = 1,    // usage or other error
+    kExitNotFound = 2, // no instrument on either port
+    kExitDamaged = 3,  // the table file does not open
+    kExitEmpty = 4,    // the instrument's archive is empty
     kExitWrongDevice = 5,
     kExitBadStream = 6,
+    kExitNoAnswer = 7, // the instrument stopped answering (orx-cli's silence rule)
     kExitInterrupted = 130,
 };
 
