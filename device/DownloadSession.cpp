@@ -15,6 +15,7 @@ DownloadSession::DownloadSession(ArchiveImage& image, QObject* parent)
     m_driver.setOutBufSize(kDriverBufSize);
     m_driver.setEnableDTROnOpen(false);
     m_driver.setOnReceiveData([this](TCommPortDriver*, const char* data, int size) {
+        Q_EMIT batchReceived(QByteArray(data, size));
         m_engine.receive(data, static_cast<std::size_t>(size));
     });
     m_driver.setOnDeviceLost([this] { m_engine.portLost(); });

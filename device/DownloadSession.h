@@ -6,6 +6,7 @@
 #include "device/CPDrv.h"
 #include "device/DownloadEngine.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
@@ -33,6 +34,9 @@ Q_SIGNALS:
     void progressMaximumChanged(int maximum);
     void progressChanged(int position);
     void receivedCountChanged(qulonglong count);
+    // Every batch the port delivers, before the exchange reads it: for a
+    // watcher of the line, such as orx-cli's silence rule.
+    void batchReceived(const QByteArray& batch);
     void tabVisible(int tab);
     void exchangeFinished(orx::DownloadResult result, orx::DownloadFailure failure);
 

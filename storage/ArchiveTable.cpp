@@ -114,6 +114,13 @@ void stampDate(unsigned char* header)
     throw StorageError(kind, text);
 }
 
+// A failure of one file: its path, then the reason in plain words.
+[[noreturn]] void failOn(StorageError::Kind kind, const std::string& path,
+                         const std::string& reason)
+{
+    throw StorageError(kind, path + ": " + reason);
+}
+
 } // namespace
 
 ArchiveTable::~ArchiveTable()
@@ -156,14 +163,14 @@ void ArchiveTable::create(const std::string& path)
     case TableFile::OpenResult::NotFound:
         break;
     case TableFile::OpenResult::Locked:
-        fail(StorageError::Kind::Locked, "table is open in another program: " + path);
+        failOn(StorageError::Kind::Locked, path, "held open by another program");
     case TableFile::OpenResult::Failed:
-        fail(StorageError::Kind::WriteFailed,
-             "cannot create " + path + ": " + existing.lastErrorText());
+        failOn(StorageError::Kind::WriteFailed, path,
+               "cannot be created: " + existing.lastErrorText());
     }
     // Only a plain file is replaced (never a device or a pipe).
     if (existing.isOpen() && !existing.isRegularFile())
-        fail(StorageError::Kind::WriteFailed, "cannot create " + path + ": not a regular file");
+        failOn(StorageError::Kind::WriteFailed, path, "cannot be created: not a regular file");
     // The new table is written beside the old file and then takes its name in
     // one step: a crash at any moment leaves the old file or the whole new table.
     const std::string temp = target + kNewTableSuffix;
@@ -172,10 +179,10 @@ void ArchiveTable::create(const std::string& path)
     case TableFile::OpenResult::Ok:
         break;
     case TableFile::OpenResult::Locked:
-        fail(StorageError::Kind::Locked, "table is being created by another program: " + path);
+        failOn(StorageError::Kind::Locked, path, "being created by another program");
     default:
-        fail(StorageError::Kind::WriteFailed,
-             "cannot create " + path + ": " + file.lastErrorText());
+        failOn(StorageError::Kind::WriteFailed, path,
+               "cannot be created: " + file.lastErrorText());
     }
     std::vector<unsigned char> bytes = newTableHeader();
     stampDate(bytes.data());
@@ -222,11 +229,15 @@ void ArchiveTable::open(const std::string& path)
     case TableFile::OpenResult::Ok:
         break;
     case TableFile::OpenResult::NotFound:
-        fail(StorageError::Kind::NotFound, "no such table file: " + path);
+        failOn(StorageError::Kind::NotFound, path, "no such file");
     case TableFile::OpenResult::Locked:
-        fail(StorageError::Kind::Locked, "table is open in another program: " + path);
-    case TableFile::OpenResult::Failed:
-        fail(StorageError::Kind::Io, "cannot open " + path + ": " + m_file.lastErrorText());
+        failOn(StorageError::Kind::Locked, path, "held open by another program");
+    case TableFile::OpenResult::Failed: {
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec))
+            failOn(StorageError::Kind::NotATable, path, "a folder, not a table file");
+        failOn(StorageError::Kind::Io, path, "cannot be opened: " + m_file.lastErrorText());
+    }
     }
     m_path = path;
     m_written = false;
@@ -249,7 +260,7 @@ void ArchiveTable::open(const std::string& path)
     } catch (const std::bad_alloc&) {
         forgetFile();
         // A header that promises more records than memory holds.
-        fail(StorageError::Kind::NotATable, "too many records to open: " + path);
+        failOn(StorageError::Kind::NotATable, path, "too many records to open");
     } catch (...) {
         forgetFile();
         throw;
@@ -260,24 +271,25 @@ void ArchiveTable::open(const std::string& path)
 void ArchiveTable::readLayout()
 {
     if (!m_file.size(m_fileSize))
-        fail(StorageError::Kind::Io, "cannot read the size of " + m_path);
+        failOn(StorageError::Kind::Io, m_path, "its size cannot be read");
     if (m_fileSize < dbf::kFileHeaderLength)
-        fail(StorageError::Kind::NotATable, "truncated header: " + m_path);
+        failOn(StorageError::Kind::NotATable, m_path, "not a dBase table (too short)");
     if (m_file.readAt(0, m_header, sizeof m_header) != dbf::kFileHeaderLength)
-        fail(StorageError::Kind::Io, "cannot read the header of " + m_path);
+        failOn(StorageError::Kind::Io, m_path, "its header cannot be read");
     if ((m_header[0] & dbf::kVersionMask) != dbf::kVersionDbase3)
-        fail(StorageError::Kind::NotATable, "not a dBase III table: " + m_path);
+        failOn(StorageError::Kind::NotATable, m_path, "not a dBase III table");
     m_headerLength = getLE16(&m_header[dbf::kOffHeaderLength]);
     m_recordLength = getLE16(&m_header[dbf::kOffRecordLength]);
     if (m_headerLength < dbf::kFileHeaderLength + 1 || m_recordLength < 1 ||
         m_fileSize < static_cast<std::uint64_t>(m_headerLength))
-        fail(StorageError::Kind::NotATable, "truncated or inconsistent header: " + m_path);
+        failOn(StorageError::Kind::NotATable, m_path,
+               "not a dBase table (its header does not fit the file)");
 
     std::vector<unsigned char> desc(
         static_cast<std::size_t>(m_headerLength - dbf::kFileHeaderLength));
     if (m_file.readAt(dbf::kFileHeaderLength, desc.data(), desc.size()) !=
         static_cast<long long>(desc.size()))
-        fail(StorageError::Kind::Io, "cannot read the columns of " + m_path);
+        failOn(StorageError::Kind::Io, m_path, "its columns cannot be read");
 
     m_fields.clear();
     m_fieldByName.clear();
@@ -300,19 +312,20 @@ void ArchiveTable::readLayout()
         m_fields.push_back(std::move(f));
     }
     if (offset > m_recordLength)
-        fail(StorageError::Kind::NotATable, "columns longer than the record: " + m_path);
+        failOn(StorageError::Kind::NotATable, m_path,
+               "not a dBase table (its columns are longer than its record)");
 
     for (const ColumnDef& col : archiveColumns()) {
         auto it = m_fieldByName.find(col.name);
         if (it == m_fieldByName.end())
-            fail(StorageError::Kind::NotATable, "column " + col.name + " is missing: " + m_path);
+            failOn(StorageError::Kind::NotATable, m_path, "lacks the column " + col.name);
         if (m_fields[it->second].type != dbf::kCharacterType)
-            fail(StorageError::Kind::NotATable,
-                 "column " + col.name + " is not a character column");
+            failOn(StorageError::Kind::NotATable, m_path,
+                   "its column " + col.name + " is not a character column");
         // dBase has no empty character column; with widths of zero the record
         // could shrink to its flag byte and the end-of-file byte would count as one.
         if (m_fields[it->second].width < 1)
-            fail(StorageError::Kind::NotATable, "column " + col.name + " has no width");
+            failOn(StorageError::Kind::NotATable, m_path, "its column " + col.name + " has no width");
     }
     for (int b = 0; b < kBlockCount; ++b)
         m_sequenceField[b] = m_fieldByName.at(sequenceColumn(b));
@@ -322,7 +335,7 @@ void ArchiveTable::readLayout()
     const std::uint64_t whole = (m_fileSize - static_cast<std::uint64_t>(m_headerLength)) /
                                 static_cast<std::uint64_t>(m_recordLength);
     if (whole > 0xFFFFFFFEu)
-        fail(StorageError::Kind::NotATable, "too many records: " + m_path);
+        failOn(StorageError::Kind::NotATable, m_path, "too many records");
     m_count = static_cast<std::uint32_t>(whole);
 
     // We never write a companion index file: a set index flag is cleared in
@@ -348,7 +361,7 @@ void ArchiveTable::scanRecords()
             static_cast<std::uint32_t>(std::min<std::size_t>(perChunk, m_count - r));
         const std::size_t bytes = n * recLen;
         if (m_file.readAt(recordOffset(r), chunk.data(), bytes) != static_cast<long long>(bytes))
-            fail(StorageError::Kind::Io, "cannot read the records of " + m_path);
+            failOn(StorageError::Kind::Io, m_path, "its records cannot be read");
         for (std::uint32_t i = 0; i < n; ++i)
             m_flags[r + i] = flagsOf(&chunk[i * recLen]);
         r += n;

@@ -103,7 +103,7 @@ TEST_F(CliDecode, Failures)
     CommandResult r =
         cli("decode " + shellQuote(img) + " " + shellQuote(tmp.path("none.db")) + " --append");
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, "База данных повреждена !\n");
+    EXPECT_EQ(r.err, "База данных повреждена !\norx-cli: " + tmp.path("none.db") + ": no such file\n");
     // An image larger than an archive can be.
     writeFile(tmp.path("huge.bin"), std::string(image::kCapacity + 1, '\0'));
     r = cli("decode " + shellQuote(tmp.path("huge.bin")) + " " + shellQuote(table));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace orx;
 using namespace orx::test;
 
@@ -62,20 +64,57 @@ TEST_F(CliDump, ObservationTabSortedBothWays)
     EXPECT_EQ(dump(shellQuote(file) + " --tab 20").out, "NN20,DATEN20,TIMEN20,INTN20,PERN20,TN20,TYPE\r\n");
 }
 
-TEST_F(CliDump, FailuresAndExitStatus)
+TEST_F(CliDump, TableThatDoesNotOpenIsDamagedWithTheReasonAndThePath)
 {
-    const std::string damaged = "База данных повреждена !\n";
-    CommandResult r = dump(shellQuote(tmp.path("missing.db")));
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, damaged);
-    writeFile(tmp.path("junk.db"), "not a table at all, not even close to 32 bytes long");
-    r = dump(shellQuote(tmp.path("junk.db")));
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, damaged);
-    EXPECT_TRUE(r.out.empty());
+    const std::string folder = tmp.path("folder.db");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    writeFile(tmp.path("junk.db"), "not a table");
+    std::string bytes = readFile(file);
+    bytes[0] = 'n'; // a dBase version byte no more
+    writeFile(tmp.path("text.db"), bytes);
+    // Another program's table: the same but for one column's name (the
+    // column descriptors are 32 bytes each, after the 32-byte file header).
+    bytes = readFile(file);
+    std::size_t tn7 = 32;
+    while (tn7 < 4129 && bytes.compare(tn7, 4, std::string("TN7\0", 4)) != 0)
+        tn7 += 32;
+    ASSERT_LT(tn7, 4129u);
+    bytes[tn7] = 'X';
+    writeFile(tmp.path("lacking.db"), bytes);
+    writeFile(tmp.path("held.db"), readFile(file));
+    TableHolder holder(tmp.path("held.db"));
+    ASSERT_TRUE(holder.holding());
+
+    struct Case
+    {
+        std::string name;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"missing.db", "no such file"},
+        {"folder.db", "a folder, not a table file"},
+        {"junk.db", "not a dBase table (too short)"},
+        {"text.db", "not a dBase III table"},
+        {"lacking.db", "lacks the column TN7"},
+        {"held.db", "held open by another program"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = tmp.path(c.name);
+        const std::string before = readFile(path);
+        CommandResult r = dump(shellQuote(path));
+        EXPECT_EQ(r.status, 3) << c.name;
+        EXPECT_EQ(r.err, "База данных повреждена !\norx-cli: " + path + ": " + c.reason + "\n")
+            << c.name;
+        EXPECT_TRUE(r.out.empty()) << c.name;
+        EXPECT_EQ(readFile(path), before) << c.name;
+    }
+}
+
+TEST_F(CliDump, BadArgumentsShowTheUsage)
+{
     const char* bad[] = {"", "--tab 21 " , "--tab x ", "--sort NOPE ", "--desc ", "--frobnicate "};
     for (const char* args : bad) {
-        r = dump(std::string(args) + (std::string(args).empty() ? "" : shellQuote(file)));
+        CommandResult r = dump(std::string(args) + (std::string(args).empty() ? "" : shellQuote(file)));
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_NE(r.err.find("usage"), std::string::npos) << args;
     }

@@ -202,8 +202,10 @@ TEST_F(Download, FailuresLeaveAnExistingTableUntouched)
     // Appending to a file that is no table: nothing is downloaded.
     writeFile(tmp.path("junk.db"), "junk");
     SimProcess sim({});
-    EXPECT_EQ(
-        cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db"))).result.status, 3);
+    Timed t = cliWith(sim.device(), none, "append " + shellQuote(tmp.path("junk.db")));
+    EXPECT_EQ(t.result.status, 3);
+    EXPECT_EQ(t.result.err, "База данных повреждена !\norx-cli: " + tmp.path("junk.db") +
+                                ": not a dBase table (too short)\n");
 }
 
 TEST_F(Download, InstrumentVanishingMidwayEndsWithAMessageAndLeavesTheTable)
@@ -227,6 +229,77 @@ TEST_F(Download, InstrumentVanishingMidwayEndsWithAMessageAndLeavesTheTable)
     }
 }
 
+TEST_F(Download, InstrumentThatStopsMakingProgressIsEndedAfterTheSilenceTime)
+{
+    {
+        SimProcess sim({});
+        ASSERT_EQ(cliWith(sim.device(), none, "download " + shellQuote(table)).result.status, 0);
+    }
+    const std::string before = readFile(table);
+    const std::string raw = tmp.path("raw.bin");
+    const std::string midArchive = "ожидалось продолжение архива (принято символов: 600)";
+    const std::string busy = "ожидалась готовность прибора (он отвечает 'Z' - занят)";
+    struct Case
+    {
+        std::vector<std::string> options;
+        std::string command;
+        std::string timeout; // empty: the default of 10 s
+        double silence;
+        double stallAt; // seconds into the exchange: after the request, a second in
+        std::string waitingFor;
+    };
+    const Case cases[] = {
+        {{"--stall-after", "600"}, "download", "", 10, 1, midArchive},
+        {{"--stall-after", "600"}, "append", "--timeout 3", 3, 1, midArchive},
+        {{"--stall-after", "0"}, "append", "--timeout 2", 2, 1, "ожидалось начало архива ('S')"},
+        {{"--busy-forever"}, "download", "--timeout 3", 3, 0, busy},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.options[0] + " " + c.command + " " + c.timeout;
+        SimProcess sim(c.options);
+        Timed t = cliWith(sim.device(), none,
+                          c.command + " " + shellQuote(table) + " --raw " + shellQuote(raw) + " " +
+                              c.timeout);
+        EXPECT_EQ(t.result.status, 7) << what;
+        EXPECT_EQ(t.result.err, "Прибор не отвечает: " + c.waitingFor + "\n") << what;
+        EXPECT_LT(t.seconds, c.stallAt + c.silence + 2.0) << what;
+        EXPECT_EQ(readFile(table), before) << what;
+        EXPECT_EQ(access(raw.c_str(), F_OK), -1) << what << ": no archive image was kept";
+    }
+}
+
+TEST_F(Download, SlowButSteadyStreamIsNotCut)
+{
+    // One reading: 28 characters of archive stream, one every 300 ms, about
+    // 8 s in all against a silence time of 2 s.
+    const std::string img = tmp.path("a.bin");
+    SimProcess sim(
+        {"--operational", "1", "--observations", "0", "--trickle", "300", "--save-image", img});
+    Timed t = cliWith(sim.device(), none, "download " + shellQuote(table) + " --timeout 2");
+    ASSERT_EQ(t.result.status, 0) << t.result.err;
+    EXPECT_EQ(t.result.err, "");
+    const Expected e = expectedRows(bytesOf(readFile(img)));
+    ASSERT_EQ(e.tab[0].size(), 1u);
+    EXPECT_EQ(dumpLines(table, 0), e.tab[0]);
+}
+
+TEST_F(Download, TimeoutTakesSecondsOrZero)
+{
+    for (const char* bad : {"--timeout", "--timeout x", "--timeout -1", "--timeout 1e9",
+                            "--timeout 2s", "--timeout nan"}) {
+        Timed t = cliWith(none, none, "download " + shellQuote(table) + " " + bad);
+        EXPECT_EQ(t.result.status, 1) << bad;
+        EXPECT_NE(t.result.err.find("usage"), std::string::npos) << bad;
+    }
+    // 0 and fractions are taken; half a second does not cut the second the
+    // archive request waits after the identification.
+    SimProcess sim({});
+    for (const char* good : {"--timeout 0", "--timeout 0.5"}) {
+        Timed t = cliWith(sim.device(), none, "download " + shellQuote(table) + " " + good);
+        EXPECT_EQ(t.result.status, 0) << good << ": " << t.result.err;
+    }
+}
+
 TEST_F(Download, TableHeldByAnotherProcessIsRefusedAndLeftAlone)
 {
     const std::string img = tmp.path("a.bin");
@@ -243,7 +316,9 @@ TEST_F(Download, TableHeldByAnotherProcessIsRefusedAndLeftAlone)
           "append " + shellQuote(table), "dump " + shellQuote(table)}) {
         Timed t = cliWith(sim.device(), none, args);
         EXPECT_EQ(t.result.status, 3) << args;
-        EXPECT_EQ(t.result.err, "База данных повреждена !\n") << args;
+        EXPECT_EQ(t.result.err,
+                  "База данных повреждена !\norx-cli: " + table + ": held open by another program\n")
+            << args;
         EXPECT_EQ(t.result.out, "") << args;
         EXPECT_EQ(readFile(table), before) << args;
     }

@@ -146,11 +146,12 @@ InstrumentEmulator::InstrumentEmulator(Behaviour behaviour, std::vector<std::uin
 
 std::vector<Reply> InstrumentEmulator::onByte(char request)
 {
-    if (m_behaviour.silent)
+    if (m_behaviour.silent || m_stalled)
         return {};
     if (request == wire::kRequestIdentification) {
-        if (m_busyLeft > 0) {
-            --m_busyLeft;
+        if (m_behaviour.busyForever || m_busyLeft > 0) {
+            if (m_busyLeft > 0)
+                --m_busyLeft;
             return {{std::string(1, wire::kNotReady), kReplyDelayMs}};
         }
         const std::string id = m_behaviour.identificationPrefix +
@@ -172,7 +173,19 @@ std::vector<Reply> InstrumentEmulator::onByte(char request)
         std::string stream = m_behaviour.noiseBeforeStart + wire::kStart + pairs + wire::kEnd;
         if (m_behaviour.hangUpAfter >= 0 && static_cast<std::size_t>(m_behaviour.hangUpAfter) < stream.size())
             stream.resize(static_cast<std::size_t>(m_behaviour.hangUpAfter));
-        return {{stream, kReplyDelayMs}};
+        if (m_behaviour.stallAfter >= 0 &&
+            static_cast<std::size_t>(m_behaviour.stallAfter) < stream.size()) {
+            stream.resize(static_cast<std::size_t>(m_behaviour.stallAfter));
+            m_stalled = true;
+        }
+        if (m_behaviour.archiveCharacterMs <= 0)
+            return {{stream, kReplyDelayMs}};
+        // A slow but steady stream: one character at a time.
+        std::vector<Reply> replies;
+        replies.reserve(stream.size());
+        for (char c : stream)
+            replies.push_back({std::string(1, c), m_behaviour.archiveCharacterMs});
+        return replies;
     }
     return {};
 }

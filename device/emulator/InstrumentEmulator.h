@@ -23,6 +23,7 @@ struct Behaviour
     std::uint8_t versionB = 3;
     std::uint8_t versionC = 15;
     int busyReplies = 0;        // 'Z' for the first identification requests
+    bool busyForever = false;   // 'Z' for every identification request
     bool splitIdentification = false;
     std::string identificationPrefix; // makes the reply longer than 14 characters
     std::string noiseBeforeStart;
@@ -30,6 +31,8 @@ struct Behaviour
     bool badPair = false;       // one pair outside the code
     bool oddLength = false;     // one character too few
     long hangUpAfter = -1;      // close the line after this many archive characters
+    long stallAfter = -1;       // fall silent after this many archive characters, line kept open
+    int archiveCharacterMs = 0; // a pause before every character of the archive stream
 };
 
 struct Reply
@@ -53,6 +56,7 @@ private:
     std::vector<std::uint8_t> m_archive;
     int m_busyLeft;
     int m_archivesSent = 0;
+    bool m_stalled = false; // fallen silent mid-archive: no more replies
 };
 
 struct GeneratorOptions

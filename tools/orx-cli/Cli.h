@@ -11,14 +11,16 @@ class ArchiveTable;
 namespace orx::cli {
 
 // Exit status of orx-cli.
-enum ExitCode {
+enum ExitCode
+{
     kExitOk = 0,
-    kExitError = 1,      // usage or other error
-    kExitNotFound = 2,   // no instrument on either port
-    kExitDamaged = 3,    // the table file does not open
-    kExitEmpty = 4,      // the instrument's archive is empty
+    kExitError = 1,    // usage or other error
+    kExitNotFound = 2, // no instrument on either port
+    kExitDamaged = 3,  // the table file does not open
+    kExitEmpty = 4,    // the instrument's archive is empty
     kExitWrongDevice = 5,
     kExitBadStream = 6,
+    kExitNoAnswer = 7, // the instrument stopped answering (orx-cli's silence rule)
     kExitInterrupted = 130,
 };
 
@@ -32,7 +34,8 @@ int runDecode(const Args& args);
 int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
 
-// Opens a table for an append; says "База данных повреждена !" when it does not open.
+// Opens a table; when it does not open, says "База данных повреждена !" and
+// on a second line the path and the reason.
 bool openTable(ArchiveTable& table, const std::string& file);
 // Puts a downloaded or saved archive into the table as "Создать" or
 // "Дополнить" do, prints the total and returns the exit status.

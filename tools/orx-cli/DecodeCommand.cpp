@@ -69,8 +69,9 @@ bool openTable(ArchiveTable& table, const std::string& file)
     try {
         table.open(file);
         return true;
-    } catch (const StorageError&) {
-        std::cerr << kTextDatabaseDamaged << "\n";
+    } catch (const StorageError& e) {
+        // The operator's text, then the storage layer's reason with the path.
+        std::cerr << kTextDatabaseDamaged << "\n" << "orx-cli: " << e.what() << "\n";
         return false;
     }
 }

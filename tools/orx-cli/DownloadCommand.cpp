@@ -7,13 +7,16 @@
 #include "device/DownloadTexts.h"
 #include "storage/ArchiveTable.h"
 #include "tools/orx-cli/Cli.h"
+#include "tools/orx-cli/SilenceWatch.h"
 
 #include <QCoreApplication>
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sys/socket.h>
@@ -31,17 +34,42 @@ void onInterrupt(int)
     (void)!write(g_signalPipe[1], &c, 1);
 }
 
+constexpr int kDefaultSilenceMs = 10000;
+constexpr double kMaxSilenceSeconds = 86400;
+constexpr const char* kTextNoAnswer = "Прибор не отвечает";
+
 struct DownloadArgs
 {
     std::string file;
     std::string raw;
+    int silenceMs = kDefaultSilenceMs;
 };
+
+// Seconds, whole or with a fraction; 0 turns the silence rule off.
+bool parseSeconds(const std::string& text, int& ms)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(seconds) || seconds > kMaxSilenceSeconds)
+        return false;
+    ms = static_cast<int>(std::lround(seconds * 1000));
+    if (seconds > 0 && ms == 0)
+        ms = 1;
+    return true;
+}
 
 bool parseDownloadArgs(const Args& args, DownloadArgs& out, std::string& why)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--raw" && i + 1 < args.size()) {
             out.raw = args[++i];
+        } else if (args[i] == "--timeout" && i + 1 < args.size()) {
+            if (!parseSeconds(args[++i], out.silenceMs)) {
+                why = "--timeout takes a number of seconds (0 for none)";
+                return false;
+            }
         } else if (!args[i].empty() && args[i][0] != '-' && out.file.empty()) {
             out.file = args[i];
         } else {
@@ -78,8 +106,16 @@ int exitCodeFor(DownloadFailure f)
     return kExitError;
 }
 
-// Runs one exchange on an event loop; Ctrl+C cancels it (the port is closed).
-DownloadFailure runExchange(ArchiveImage& image)
+struct Exchange
+{
+    DownloadFailure failure = DownloadFailure::None;
+    std::string silence; // the report when the silence rule ended the exchange
+};
+
+// Runs one exchange on an event loop; Ctrl+C cancels it (the port is closed),
+// and so does an instrument that answered but then falls silent or stays busy
+// for the silence time.
+Exchange runExchange(ArchiveImage& image, int silenceMs)
 {
     int argc = 1;
     char name[] = "orx-cli";
@@ -87,6 +123,7 @@ DownloadFailure runExchange(ArchiveImage& image)
     QCoreApplication app(argc, argv);
 
     DownloadSession session(image);
+    SilenceWatch watch(session, silenceMs);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     DownloadFailure failure = DownloadFailure::None;
 
@@ -126,7 +163,11 @@ DownloadFailure runExchange(ArchiveImage& image)
         std::cerr << "\n";
     close(g_signalPipe[0]);
     close(g_signalPipe[1]);
-    return failure;
+    Exchange result;
+    result.failure = failure;
+    if (watch.expired())
+        result.silence = std::string(kTextNoAnswer) + ": " + watch.waitingFor();
+    return result;
 }
 
 bool saveRaw(const std::string& path, const ArchiveImage& image)
@@ -157,10 +198,15 @@ int runDownload(const Args& args, bool append)
     if (append && !openTable(table, a.file))
         return kExitDamaged;
     ArchiveImage image;
-    const DownloadFailure failure = runExchange(image);
-    if (failure != DownloadFailure::None) {
+    const Exchange exchange = runExchange(image, a.silenceMs);
+    if (!exchange.silence.empty()) {
         table.release(); // the table stays as it was
-        return reportFailure(failure);
+        std::cerr << exchange.silence << "\n";
+        return kExitNoAnswer;
+    }
+    if (exchange.failure != DownloadFailure::None) {
+        table.release();
+        return reportFailure(exchange.failure);
     }
     if (!a.raw.empty() && !saveRaw(a.raw, image)) {
         std::cerr << "orx-cli: cannot write " << a.raw << "\n";

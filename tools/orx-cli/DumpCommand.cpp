@@ -1,7 +1,6 @@
 #include "archive/Cp1251.h"
 #include "archive/RecordModel.h"
 #include "storage/ArchiveTable.h"
-#include "storage/UserTexts.h"
 #include "tools/orx-cli/Cli.h"
 #include "tools/orx-cli/Csv.h"
 
@@ -53,12 +52,8 @@ int runDump(const Args& args)
         return usage("--desc goes with --sort");
 
     ArchiveTable table;
-    try {
-        table.open(file);
-    } catch (const StorageError&) {
-        std::cerr << kTextDatabaseDamaged << "\n";
+    if (!openTable(table, file))
         return kExitDamaged;
-    }
     try {
         table.setFilter(ArchiveTable::blockFilter(tab));
         table.setFiltered(true);

@@ -16,17 +16,20 @@ const char* const kUsage =
     "      print the visible rows of tab N (0 = operational, k = observation k) as CSV\n"
     "  orx-cli decode IMAGE FILE [--append]\n"
     "      decode a saved archive image into a new table FILE, or append it to FILE\n"
-    "  orx-cli download FILE [--raw IMAGE]\n"
+    "  orx-cli download FILE [--raw IMAGE] [--timeout SECONDS]\n"
     "      download the instrument's archive (COM1, then COM2) into a new table FILE\n"
-    "  orx-cli append FILE [--raw IMAGE]\n"
+    "  orx-cli append FILE [--raw IMAGE] [--timeout SECONDS]\n"
     "      download and add the readings newer than those stored in FILE\n"
     "  orx-cli ports\n"
     "      list the serial ports and whether they can be opened\n"
     "\n"
     "COM1 and COM2 are the devices in ORX_COM1 and ORX_COM2 (default /dev/ttyS0, /dev/ttyS1).\n"
     "--raw keeps the downloaded archive image in a file, for 'orx-cli decode'.\n"
+    "--timeout ends the exchange when an instrument that has answered makes no progress\n"
+    "for that many seconds (default 10, 0 for none); 'Z' (busy) is no progress.\n"
     "Exit status: 0 done, 1 error, 2 no instrument, 3 table damaged, 4 archive empty,\n"
-    "5 wrong instrument, 6 bad data from the instrument, 130 interrupted.\n";
+    "5 wrong instrument, 6 bad data from the instrument, 7 the instrument stopped\n"
+    "answering, 130 interrupted.\n";
 }
 
 void printUsage() { std::cout << kUsage; }

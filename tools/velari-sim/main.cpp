@@ -41,6 +41,7 @@ const char* const kHelp =
     "  --type N              instrument type in the identification (default 5)\n"
     "  --version C.B.A       software version shown by the tool (default 15.03.07)\n"
     "  --busy N              answer the first N identification requests with 'Z'\n"
+    "  --busy-forever        answer every identification request with 'Z'\n"
     "  --split               send the identification in two pieces, 60 ms apart\n"
     "  --ident-prefix TEXT   characters sent before the identification (a longer reply)\n"
     "  --noise TEXT          characters sent before 'S'\n"
@@ -49,6 +50,9 @@ const char* const kHelp =
     "  --bad-pair            put one character pair outside the code into the archive\n"
     "  --odd                 drop the last character before 'P'\n"
     "  --hang-up-after N     close the line after N characters of the archive stream\n"
+    "  --stall-after N       fall silent after N characters of the archive stream, the\n"
+    "                        line kept open (no more replies to anything)\n"
+    "  --trickle MS          send the archive stream one character every MS milliseconds\n"
     "  --once                exit once the archive has been sent\n"
     "Device:\n"
     "  --link PATH           make a symbolic link PATH to the device (replacing a link there)\n"
@@ -131,6 +135,8 @@ int main(int argc, char** argv)
                 return fail("--version takes C.B.A, for example 15.03.07");
         } else if (a == "--busy") {
             behaviour.busyReplies = std::atoi(value("--busy").c_str());
+        } else if (a == "--busy-forever") {
+            behaviour.busyForever = true;
         } else if (a == "--split") {
             behaviour.splitIdentification = true;
         } else if (a == "--ident-prefix") {
@@ -147,6 +153,10 @@ int main(int argc, char** argv)
             behaviour.oddLength = true;
         } else if (a == "--hang-up-after") {
             behaviour.hangUpAfter = std::atol(value("--hang-up-after").c_str());
+        } else if (a == "--stall-after") {
+            behaviour.stallAfter = std::atol(value("--stall-after").c_str());
+        } else if (a == "--trickle") {
+            behaviour.archiveCharacterMs = std::atoi(value("--trickle").c_str());
         } else if (a == "--once") {
             once = true;
         } else if (a == "--link") {
