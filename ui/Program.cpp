@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTranslator>
 
 namespace orx::ui {
@@ -51,6 +52,13 @@ void Program::showSplash()
     Form5 = nullptr;
 }
 
-void Program::showMain() { Form1->showMaximized(); }
+void Program::showMain()
+{
+    // Without a window manager nothing maximises the window: start it at the
+    // screen's size so it fills the screen either way.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        Form1->setGeometry(screen->availableGeometry());
+    Form1->showMaximized();
+}
 
 } // namespace orx::ui

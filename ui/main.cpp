@@ -31,6 +31,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+// The icons are compiled into a static library: register them explicitly.
+static void initIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace orx::ui {
 
 namespace {
@@ -80,6 +83,7 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
     setFont(f);
     setAcceptDrops(false);
 
+    initIconResources();
     DataSource1 = new DataSource(Dbf1, this);
     createActions();
     createMenus();
