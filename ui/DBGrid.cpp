@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProxyStyle>
 
 #include <algorithm>
@@ -75,6 +76,7 @@ DBGrid::DBGrid(ArchiveTableModel* model, QWidget* parent)
 
     QHeaderView* titles = horizontalHeader();
     titles->setSectionsMovable(false);
+    titles->setSectionsClickable(true);
     titles->setSectionResizeMode(QHeaderView::Interactive);
     titles->setMinimumSectionSize(kMinColumnWidth);
     titles->setDefaultAlignment(Qt::Alignment::fromInt(Qt::AlignCenter | Qt::TextWordWrap));
@@ -82,6 +84,7 @@ DBGrid::DBGrid(ArchiveTableModel* model, QWidget* parent)
     titles->setSortIndicatorShown(false);
     titles->setHighlightSections(false);
     connect(titles, &QHeaderView::sectionResized, this, &DBGrid::sectionResizedByUser);
+    titles->viewport()->installEventFilter(this);
 
     const auto& cols = model->columns();
     m_design.clear();
@@ -124,6 +127,13 @@ void DBGrid::fitColumns()
         used += w;
     }
     m_fitting = false;
+}
+
+bool DBGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_titleModifiers = static_cast<QMouseEvent*>(event)->modifiers();
+    return QTableView::eventFilter(watched, event);
 }
 
 void DBGrid::resizeEvent(QResizeEvent* event)

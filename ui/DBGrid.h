@@ -65,8 +65,12 @@ public:
     // Ends an edit in progress: keep=true hands the typed text to the model.
     void finishEdit(bool keep);
 
+    // The keys held at the last press on a column title (Ctrl clears a mark).
+    Qt::KeyboardModifiers titleClickModifiers() const { return m_titleModifiers; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void sectionResizedByUser(int logical, int oldSize, int newSize);
@@ -77,6 +81,7 @@ private:
     std::vector<SortMark> m_marks;
     std::vector<int> m_markOrder;
     bool m_fitting = false;
+    Qt::KeyboardModifiers m_titleModifiers;
 };
 
 } // namespace orx::ui

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveJobs.h"
 #include "archive/DecodeArchive.h"
+#include "archive/RecordModel.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "device/receive.h"
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -253,6 +255,8 @@ void TForm1::createTabs()
                 [grid, popup](const QPoint& pos) { popup(grid->viewport(), pos); });
         connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this, grid](const QModelIndex& current) { gridRowChanged(grid, current.row()); });
+        connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                [this, grid](int column) { titleClicked(grid, column); });
         connect(grid->gridDelegate(), &GridDelegate::typed, this,
                 [this] { DocumentModified = true; });
         pageLayout->addWidget(grid);
@@ -501,6 +505,10 @@ void TForm1::Close_DB()
         QFile::remove(table.dir().filePath(table.completeBaseName() +
                                            QString::fromLatin1(kIndexSuffix)));
     }
+    // With its index file the sort is gone: the next document starts in file order.
+    Dbf1.clearSortOrder();
+    for (DBGrid* g : grids)
+        g->clearMarks();
     DataSource1->rowsChanged();
     disable_button();
     tab_vis_dis();
@@ -720,7 +728,115 @@ void TForm1::N26Click()
         m_form6->exec();
 }
 
-// Rows, charts, export and reports: nothing while no document is open.
+void TForm1::N21Click()
+{
+    DBGrid* grid = currentGrid();
+    if (!DocumentOpen || !grid || !Dbf1.isOpen() || !postEdit())
+        return;
+    // Selected rows as ranges of positions; deleting from the last position to
+    // the first keeps the positions still to come valid.
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& r : grid->selectionModel()->selection())
+        ranges.emplace_back(r.top(), r.bottom());
+    std::sort(ranges.begin(), ranges.end());
+    try {
+        for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) {
+            for (int row = it->second; row >= it->first; --row) {
+                if (static_cast<std::size_t>(row) >= Dbf1.countVisible())
+                    continue;
+                Dbf1.moveToPosition(static_cast<std::size_t>(row));
+                Dbf1.remove();
+            }
+        }
+        grid->clearSelection();
+        Dbf1.refresh();
+        saveTable(Dbf1);
+    } catch (const std::exception& e) {
+        DataSource1->rowsChanged();
+        showErrorBox(this, QString::fromStdString(e.what()));
+        return;
+    }
+    DataSource1->rowsChanged();
+}
+
+void TForm1::N37Click()
+{
+    const int tab = currentTab();
+    if (!DocumentOpen || tab < 0 || !Dbf1.isOpen() || !postEdit())
+        return;
+    // Each block numbers its own sequence column, so observation rows never
+    // gain an operational number.
+    const int field = Dbf1.fieldIndex(sequenceColumn(tab));
+    try {
+        // Rows are visited in the order shown before the first write, even
+        // when the sort is on the very column being renumbered.
+        std::vector<std::uint32_t> visit(Dbf1.countVisible());
+        for (std::size_t i = 0; i < visit.size(); ++i)
+            visit[i] = Dbf1.recordAtPosition(i);
+        const std::string sortColumn = Dbf1.sortColumn();
+        const bool descending = Dbf1.sortDescending();
+        Dbf1.clearSortOrder(); // file order: positions found by binary search
+        for (std::size_t i = 0; i < visit.size(); ++i) {
+            std::size_t lo = 0, hi = Dbf1.countVisible();
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (Dbf1.recordAtPosition(mid) < visit[i])
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            Dbf1.moveToPosition(lo);
+            Dbf1.edit();
+            Dbf1.writeText(field, std::to_string(i + 1));
+            Dbf1.post();
+        }
+        if (!sortColumn.empty())
+            Dbf1.setSortOrder(sortColumn, descending);
+        Dbf1.first();
+        saveTable(Dbf1);
+    } catch (const std::exception& e) {
+        DataSource1->rowsChanged();
+        showErrorBox(this, QString::fromStdString(e.what()));
+        return;
+    }
+    DataSource1->rowsChanged();
+}
+
+void TForm1::titleClicked(DBGrid* grid, int column)
+{
+    if (!DocumentOpen)
+        return;
+    SortMark mark = SortMark::None;
+    if (!(grid->titleClickModifiers() & Qt::ControlModifier))
+        mark = grid->mark(column) == SortMark::Up ? SortMark::Down : SortMark::Up;
+    // The table has one order: the one mark shown names it.
+    for (DBGrid* g : grids)
+        if (g != grid)
+            g->clearMarks();
+    grid->setMark(column, mark);
+    DBGridPro1TitleStateChange(grid, column);
+}
+
+void TForm1::DBGridPro1TitleStateChange(DBGrid* grid, int column)
+{
+    if (!Dbf1.isOpen() || !postEdit())
+        return;
+    const SortMark mark = grid->mark(column);
+    try {
+        Dbf1.clearSortOrder();
+        if (mark == SortMark::None) {
+            ResetSort();
+            return;
+        }
+        Dbf1.setSortOrder(grid->archiveModel()->columns()[static_cast<std::size_t>(column)].field,
+                          mark == SortMark::Up);
+    } catch (const std::exception& e) {
+        showErrorBox(this, QString::fromStdString(e.what()));
+    }
+    DataSource1->rowsChanged();
+}
+
+// Charts, export and reports: nothing while no document is open.
 void TForm1::N8Click()
 {
     if (!DocumentOpen)
@@ -746,18 +862,6 @@ void TForm1::Excel1Click()
 }
 
 void TForm1::N15Click()
-{
-    if (!DocumentOpen)
-        return;
-}
-
-void TForm1::N21Click()
-{
-    if (!DocumentOpen)
-        return;
-}
-
-void TForm1::N37Click()
 {
     if (!DocumentOpen)
         return;

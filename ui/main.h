@@ -113,6 +113,8 @@ public:
     void EqualizeColumns(DBGrid* grid);
     void ResetSort();
     void DBGridPro2SelectionChange() {}
+    // A title click changed a column's sort mark: the table takes that order.
+    void DBGridPro1TitleStateChange(DBGrid* grid, int column);
 
     // The tab whose block is shown: -1 while no tab is shown.
     int currentTab() const;
@@ -133,6 +135,7 @@ private:
     void setBackground(bool documentShown);
     void setTitle(const QString& title);
     void gridRowChanged(DBGrid* grid, int row);
+    void titleClicked(DBGrid* grid, int column);
     void showCursorInGrid();
     bool postEdit();
     void finishEdits(bool keep);

@@ -632,6 +632,156 @@ TEST_F(MainWindow, AboutShowsTheVersionAtEveryShowing)
     EXPECT_EQ(about->Label3->text(), QString("Программа для передачи данных с прибора ВЕЛАРИ-5."));
 }
 
+// ---------------------------------------------------------------- row commands
+
+namespace {
+// Clicks a column title as the operator does, with or without Ctrl.
+void clickTitle(DBGrid* grid, int column, Qt::KeyboardModifiers keys = {})
+{
+    QHeaderView* h = grid->horizontalHeader();
+    const QPoint at(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, keys, at);
+}
+} // namespace
+
+TEST_F(MainWindow, DeleteRemovesExactlyTheSelectedRowsOfTheTab)
+{
+    const std::string path = tmp.path("a.db");
+    tableFromSim(kSmallArchive, path);
+    openTable(path);
+    form->show();
+    selectTab(2);
+    DBGrid* grid = form->currentGrid();
+    QAbstractItemModel* m = grid->model();
+    // Click, Ctrl+click, Shift+click: rows 1, 3, 4 and 5 with a range.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(m->index(1, 0)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      grid->visualRect(m->index(3, 0)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      grid->visualRect(m->index(5, 0)).center());
+    ASSERT_EQ(grid->selectionModel()->selectedRows().size(), 4);
+    form->N21->trigger();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(rowsShown(), 3);
+    QStringList left;
+    for (int r = 0; r < rowsShown(); ++r)
+        left << cell(r, 0);
+    EXPECT_EQ(left, QStringList({"1", "3", "7"}));
+    EXPECT_EQ(form->Dbf1.position(), 0u);
+    form->N7->trigger();
+    ArchiveTable t;
+    t.open(path);
+    EXPECT_EQ(t.recordCount(), 12u + 3 * 7); // marked deleted, still in the file
+    t.setFilter("NO <>''");
+    t.setFiltered(true);
+    EXPECT_EQ(t.countVisible(), 12u);
+    t.setFilter("NN4 <>''");
+    EXPECT_EQ(t.countVisible(), 7u);
+}
+
+TEST_F(MainWindow, DeleteWithNoSelectionOnlyReturnsToTheFirstRow)
+{
+    const std::string path = tmp.path("a.db");
+    tableFromSim(kSmallArchive, path);
+    openTable(path);
+    form->show();
+    DBGrid* grid = form->currentGrid();
+    grid->setCurrentIndex(grid->model()->index(5, 0)); // the focused row is no selection
+    grid->selectionModel()->clearSelection();
+    const std::string before = readFile(path);
+    form->N32->trigger(); // "Удалить" of the pop-up menu
+    EXPECT_EQ(rowsShown(), 12);
+    EXPECT_EQ(form->Dbf1.position(), 0u);
+    form->N7->trigger();
+    EXPECT_EQ(readFile(path).substr(32), before.substr(32)); // only the header date may change
+}
+
+TEST_F(MainWindow, RenumberClosesTheGapsOfTheTabShown)
+{
+    const std::string path = tmp.path("a.db");
+    tableFromSim({"--operational", "6", "--observations", "2", "--records", "4"}, path);
+    openTable(path);
+    form->show();
+    DBGrid* grid = form->currentGrid();
+    grid->selectionModel()->select(grid->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    grid->selectionModel()->select(grid->model()->index(4, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form->N21->trigger();
+    form->N37->trigger();
+    QStringList numbers, times;
+    for (int r = 0; r < rowsShown(); ++r)
+        numbers << cell(r, 0);
+    EXPECT_EQ(numbers, QStringList({"1", "2", "3", "4"}));
+
+    // On an observation tab its own column is numbered; "Оперативный" keeps its rows.
+    selectTab(1);
+    ASSERT_EQ(rowsShown(), 4);
+    grid = form->currentGrid();
+    grid->selectionModel()->select(grid->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    form->N21->trigger();
+    form->N37->trigger();
+    numbers.clear();
+    for (int r = 0; r < rowsShown(); ++r)
+        numbers << cell(r, 0);
+    EXPECT_EQ(numbers, QStringList({"1", "2", "3"})) << boxes.texts().join("|").toStdString();
+    selectTab(0);
+    EXPECT_EQ(rowsShown(), 4);
+
+    // Sorted by the column being renumbered: every row gets one number.
+    clickTitle(form->DBGridPro2, 0); // "N" descending
+    form->N37->trigger();
+    numbers.clear();
+    for (int r = 0; r < rowsShown(); ++r)
+        numbers << cell(r, 0);
+    EXPECT_EQ(numbers, QStringList({"4", "3", "2", "1"})) << "sorted descending again by new numbers";
+}
+
+TEST_F(MainWindow, TitleClicksSortAndCtrlClickBringsBackFileOrder)
+{
+    const std::string path = tmp.path("a.db");
+    {
+        ArchiveTable::create(path);
+        ArchiveTable t;
+        t.open(path);
+        appendRow(t, OperationalRow{"1", "A", "1", "05.01.2024", "10:00:00", "1"});
+        appendRow(t, OperationalRow{"2", "A", "1", "01.02.2024", "10:00:00", "2"});
+        appendRow(t, OperationalRow{"10", "A", "1", "03.01.2023", "10:00:00", "3"});
+        appendRow(t, ObservationRow{1, "1", "01.01.2024", "10:00", "1", "1", "1,00", "A1"});
+        t.close();
+    }
+    openTable(path);
+    form->show();
+    auto column = [&](int c) {
+        QStringList v;
+        for (int r = 0; r < rowsShown(); ++r)
+            v << cell(r, c);
+        return v;
+    };
+    clickTitle(form->DBGridPro2, 1); // "Дата": up, the texts descending
+    EXPECT_EQ(form->DBGridPro2->mark(1), SortMark::Up);
+    EXPECT_EQ(column(1), QStringList({"05.01.2024", "03.01.2023", "01.02.2024"}));
+    clickTitle(form->DBGridPro2, 1); // down: ascending
+    EXPECT_EQ(column(1), QStringList({"01.02.2024", "03.01.2023", "05.01.2024"}));
+    clickTitle(form->DBGridPro2, 0); // "N": the mark moves, texts compare character by character
+    EXPECT_EQ(form->DBGridPro2->mark(1), SortMark::None);
+    clickTitle(form->DBGridPro2, 0);
+    EXPECT_EQ(column(0), QStringList({"1", "10", "2"}));
+    selectTab(1); // another tab keeps the order in force
+    EXPECT_EQ(form->Dbf1.sortColumn(), "NO");
+    selectTab(0);
+    clickTitle(form->DBGridPro2, 0, Qt::ControlModifier);
+    EXPECT_EQ(form->DBGridPro2->mark(0), SortMark::None);
+    EXPECT_EQ(column(0), QStringList({"1", "2", "10"}));
+
+    // A sort survives "Сохранить" and is gone after "Закрыть" and "Открыть".
+    clickTitle(form->DBGridPro2, 0);
+    form->N5->trigger();
+    EXPECT_EQ(column(0), QStringList({"2", "10", "1"}));
+    form->N7->trigger();
+    openTable(path);
+    EXPECT_EQ(column(0), QStringList({"1", "2", "10"}));
+    EXPECT_EQ(form->DBGridPro2->mark(0), SortMark::None);
+}
+
 TEST(Start, SplashForThreeSecondsThenTheMaximisedMainWindow)
 {
     Program program;
