@@ -17,5 +17,6 @@ int main(int argc, char** argv)
     orx::ui::Program program;
     program.showSplash();
     program.showMain();
+    program.openArguments(QApplication::arguments());
     return app.exec();
 }

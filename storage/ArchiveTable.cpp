@@ -543,6 +543,19 @@ std::optional<std::uint32_t> ArchiveTable::lastRecordOfBlock(int block) const
     return std::nullopt;
 }
 
+std::vector<std::uint32_t> ArchiveTable::recordsOfBlock(int block) const
+{
+    requireOpen();
+    std::vector<std::uint32_t> records;
+    if (block < 0 || block >= kBlockCount)
+        return records;
+    const std::uint32_t bit = 1u << block;
+    for (std::uint32_t r = 0; r < m_count; ++r)
+        if ((m_flags[r] & (bit | kDeletedBit)) == bit)
+            records.push_back(r);
+    return records;
+}
+
 // ---------------------------------------------------------------- columns
 
 int ArchiveTable::fieldIndex(std::string_view column) const

@@ -117,6 +117,8 @@ public:
     // The last record in file order, not deleted, whose sequence column of the
     // block (NO, NNk) holds a value, whatever filter is in force.
     std::optional<std::uint32_t> lastRecordOfBlock(int block) const;
+    // Every record of the block in file order, not deleted, whatever filter is in force.
+    std::vector<std::uint32_t> recordsOfBlock(int block) const;
 
     void append();
     void edit();

@@ -52,6 +52,13 @@ void Program::showSplash()
     Form5 = nullptr;
 }
 
+void Program::openArguments(const QStringList& arguments)
+{
+    // The first argument is the program itself; one more names a table.
+    if (arguments.size() >= 2 && !arguments.at(1).isEmpty())
+        Form1->openFromOutside(arguments.at(1));
+}
+
 void Program::showMain()
 {
     // Without a window manager nothing maximises the window: start it at the

@@ -5,6 +5,8 @@
 
 #include "archive/ArchiveImage.h"
 
+#include <QStringList>
+
 class QApplication;
 class QTranslator;
 
@@ -37,6 +39,8 @@ public:
     void showSplash();
     // Shows the main window maximised.
     void showMain();
+    // A table named on the command line ("orx FILE.db") opens as "Открыть" would.
+    void openArguments(const QStringList& arguments);
 
     ArchiveImage image;
     TForm1* Form1 = nullptr;

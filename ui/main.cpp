@@ -1,6 +1,7 @@
 #include "ui/main.h"
 
 #include "archive/ArchiveJobs.h"
+#include "archive/BlockSummary.h"
 #include "archive/DecodeArchive.h"
 #include "archive/RecordModel.h"
 #include "charts/graf.h"
@@ -19,6 +20,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -83,7 +89,7 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
     QFont f = font();
     f.setPixelSize(kInterfaceFontPixels);
     setFont(f);
-    setAcceptDrops(false);
+    setAcceptDrops(true);
 
     initIconResources();
     DataSource1 = new DataSource(Dbf1, this);
@@ -93,6 +99,14 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
     createTabs();
 
     connect(DataSource1, &DataSource::rowsReset, this, &TForm1::showCursorInGrid);
+    connect(DataSource1, &DataSource::rowsReset, this, &TForm1::restartSummary);
+    m_statusLine = new QLabel(this);
+    m_statusLine->setAccessibleName(QStringLiteral("Сводка по вкладке"));
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(m_statusLine, 1);
+    m_summaryTimer.setSingleShot(true);
+    m_summaryTimer.setInterval(0);
+    connect(&m_summaryTimer, &QTimer::timeout, this, &TForm1::summaryStep);
     connect(DataSource1, &DataSource::edited, this, [this] { DocumentModified = true; });
     connect(DataSource1, &DataSource::editFinished, this, [this] { DocumentModified = false; });
     connect(DataSource1, &DataSource::failed, this,
@@ -700,6 +714,105 @@ void TForm1::ResetSort()
     } catch (const std::exception&) {
     }
     DataSource1->rowsChanged();
+}
+
+// ---------------------------------------------------------------- the status line
+
+namespace {
+constexpr std::size_t kSummaryRowsPerTurn = 15000;
+
+QString summaryText(const BlockSummary& s)
+{
+    QString text = QStringLiteral("Строк: %1").arg(s.rows);
+    if (!s.first.empty())
+        text += QStringLiteral("   Первое: %1   Последнее: %2")
+                    .arg(QString::fromStdString(s.first), QString::fromStdString(s.last));
+    if (s.minimum)
+        text += QStringLiteral("   T мин.: %1   средн.: %2   макс.: %3")
+                    .arg(QString::fromStdString(formatTemperature(*s.minimum)),
+                         QString::fromStdString(formatTemperature(*s.mean)),
+                         QString::fromStdString(formatTemperature(*s.maximum)));
+    const std::size_t bad = s.badMoments + s.badTemperatures;
+    if (bad > 0)
+        text += QStringLiteral("   Не разобрано значений: %1 (первое: «%2»)")
+                    .arg(bad)
+                    .arg(fromTableText(s.firstBad));
+    return text;
+}
+} // namespace
+
+void TForm1::restartSummary()
+{
+    m_summaryTimer.stop();
+    m_summary.reset();
+    const int tab = currentTab();
+    if (!DocumentOpen || tab < 0 || !Dbf1.isOpen()) {
+        m_statusLine->clear();
+        return;
+    }
+    try {
+        m_summary = std::make_unique<BlockSummaryBuilder>(Dbf1, tab);
+    } catch (const std::exception&) {
+        m_statusLine->clear();
+        return;
+    }
+    m_statusLine->setText(QStringLiteral("Строк: %1   подсчёт…").arg(Dbf1.countVisible()));
+    m_summaryTimer.start();
+}
+
+// A share of the rows per turn of the event loop, so a large table never
+// holds up the window.
+void TForm1::summaryStep()
+{
+    if (!m_summary)
+        return;
+    try {
+        if (!m_summary->step(kSummaryRowsPerTurn)) {
+            m_summaryTimer.start();
+            return;
+        }
+        m_statusLine->setText(summaryText(m_summary->result()));
+    } catch (const std::exception&) {
+        m_statusLine->clear();
+    }
+    m_summary.reset();
+}
+
+// ---------------------------------------------------------------- opening from outside
+
+void TForm1::openFromOutside(const QString& path)
+{
+    if (DocumentOpen)
+        Close_DB();
+    m_defaultDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    Open_DB(QFileInfo(path).absoluteFilePath());
+}
+
+namespace {
+QString droppedTable(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
+        return {};
+    const QUrl url = mime->urls().constFirst();
+    if (!url.isLocalFile() || !url.toLocalFile().endsWith(QStringLiteral(".db"), Qt::CaseInsensitive))
+        return {};
+    return url.toLocalFile();
+}
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedTable(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedTable(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openFromOutside(path);
 }
 
 // ---------------------------------------------------------------- other commands

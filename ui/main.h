@@ -9,9 +9,13 @@
 
 #include <QMainWindow>
 
+#include <QTimer>
+
 #include <array>
+#include <memory>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QSettings;
 class QTabWidget;
@@ -20,6 +24,8 @@ class QToolButton;
 
 namespace orx {
 class ArchiveImage;
+class BlockSummaryBuilder;
+struct BlockSummary;
 class TForm2;
 } // namespace orx
 
@@ -71,6 +77,13 @@ public:
     QAction *N16 = nullptr, *N22 = nullptr, *N31 = nullptr, *N32 = nullptr;
     std::array<QToolButton*, 6> toolButtons{}; // ToolButton1 .. ToolButton6
     HelpViewer* helpViewer() const { return m_help; }
+    // The status line under the tabs: the current tab's summary once counted.
+    QLabel* statusLine() const { return m_statusLine; }
+    bool summaryReady() const { return !m_summary; }
+
+    // Opens a table named from outside (the command line, a dropped file)
+    // the way "Открыть" opens the file chosen in its dialog.
+    void openFromOutside(const QString& path);
 
     // Start-up and closing.
     void FormCreate();
@@ -126,6 +139,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createActions();
@@ -141,6 +156,8 @@ private:
     void finishEdits(bool keep);
     QString dialogFolder() const;
     bool anyTabVisible() const;
+    void restartSummary();
+    void summaryStep();
 
     ArchiveImage& m_image;
     TForm2* m_form2 = nullptr;
@@ -155,6 +172,9 @@ private:
     QString m_dialogDir; // the folder both dialogs start in, as read at start
     QString m_helpFile;
     bool m_quitting = false;
+    QLabel* m_statusLine = nullptr;
+    std::unique_ptr<BlockSummaryBuilder> m_summary;
+    QTimer m_summaryTimer;
 };
 
 } // namespace orx::ui

@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -780,6 +781,74 @@ TEST_F(MainWindow, TitleClicksSortAndCtrlClickBringsBackFileOrder)
     openTable(path);
     EXPECT_EQ(column(0), QStringList({"1", "2", "10"}));
     EXPECT_EQ(form->DBGridPro2->mark(0), SortMark::None);
+}
+
+// ---------------------------------------------------------------- beyond the menus
+
+TEST_F(MainWindow, OpensATableNamedOnTheCommandLineOrDropped)
+{
+    const std::string path = tmp.path("obj.7.db");
+    tableFromSim(kSmallArchive, path);
+    program->openArguments({"orx", q(path)});
+    EXPECT_TRUE(form->DocumentOpen);
+    EXPECT_EQ(form->windowTitle(), QString("obj.7 - ВЕЛАРИ-5"));
+    EXPECT_EQ(visibleTabs(), 21);
+    EXPECT_EQ(form->defaultDir(), q(tmp.dir()));
+    form->N7->trigger();
+
+    // Dropped onto the window: a .db file opens; anything else is refused.
+    form->show();
+    auto drop = [&](const std::string& file) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(q(file))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(form, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(form, &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop(tmp.path("notes.txt")));
+    EXPECT_FALSE(form->DocumentOpen);
+    EXPECT_TRUE(drop(path));
+    EXPECT_TRUE(form->DocumentOpen);
+    EXPECT_EQ(form->windowTitle(), QString("obj.7 - ВЕЛАРИ-5"));
+
+    // A file that is no table: the same message as "Открыть".
+    writeFile(tmp.path("broken.db"), "no table");
+    program->openArguments({"orx", q(tmp.path("broken.db"))});
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QString("База данных повреждена !"));
+    EXPECT_FALSE(form->DocumentOpen);
+}
+
+TEST_F(MainWindow, StatusLineSummarisesTheCurrentTab)
+{
+    const std::string path = tmp.path("a.db");
+    {
+        ArchiveTable::create(path);
+        ArchiveTable t;
+        t.open(path);
+        appendRow(t, OperationalRow{"1", "A", "1", "02.03.2024", "10:00:00", "20"});
+        appendRow(t, OperationalRow{"2", "A", "1", "01.03.2024", "23:59:59", "-12,8"});
+        appendRow(t, OperationalRow{"3", "A", "1", "02.03.2024", "09:00:00", "23,5"});
+        appendRow(t, ObservationRow{1, "1", "05.05.2024", "10:15", "24", "1", "0,0", "A1"});
+        t.close();
+    }
+    openTable(path);
+    QTRY_VERIFY(form->summaryReady());
+    EXPECT_EQ(form->statusLine()->text(),
+              QString("Строк: 3   Первое: 01.03.2024 23:59:59   Последнее: 02.03.2024 10:00:00"
+                      "   T мин.: -12,8   средн.: 10,2   макс.: 23,5"));
+    selectTab(1);
+    QTRY_VERIFY(form->summaryReady());
+    EXPECT_TRUE(form->statusLine()->text().startsWith("Строк: 1   Первое: 05.05.2024 10:15"));
+    selectTab(2);
+    QTRY_VERIFY(form->summaryReady());
+    EXPECT_EQ(form->statusLine()->text(), QString("Строк: 0"));
+    form->N7->trigger();
+    EXPECT_TRUE(form->statusLine()->text().isEmpty());
 }
 
 TEST(Start, SplashForThreeSecondsThenTheMaximisedMainWindow)
