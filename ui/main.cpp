@@ -978,6 +978,10 @@ void TForm1::N15Click()
 {
     if (!DocumentOpen)
         return;
+    TabsChartSource source(
+        Dbf1, PageControl1, [this] { PageControl1Change(); },
+        [this] { DataSource1->rowsChanged(); });
+    showCharts(*m_form4, *m_form3, source);
 }
 
 } // namespace orx::ui
