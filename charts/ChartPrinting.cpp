@@ -1,6 +1,7 @@
 #include "charts/ChartPrinting.h"
 
-#include <QFileDialog>
+#include "ui/FileDialogs.h"
+
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -16,15 +17,14 @@ public:
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
         if (!info.isNull())
             return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        QFileDialog dialog(parent, QStringLiteral("Сохранить график"), QString(),
-                           QStringLiteral("Файлы PDF (*.pdf)"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("pdf"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        const QString path = ui::fileDialogs().getSaveFileName(
+            parent, {QStringLiteral("Сохранить график"), QString(),
+                     QStringLiteral("Файлы PDF (*.pdf)"), QStringLiteral("pdf")});
+        if (path.isEmpty())
             return nullptr;
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(dialog.selectedFiles().constFirst());
+        printer->setOutputFileName(path);
         return printer;
     }
 };

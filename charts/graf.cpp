@@ -3,6 +3,7 @@
 #include "charts/AxisTime.h"
 #include "charts/ChartPrinting.h"
 #include "charts/param_graf.h"
+#include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -12,8 +13,10 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QMenu>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRubberBand>
@@ -28,6 +31,7 @@
 namespace orx::ui {
 
 namespace {
+constexpr int kPdfResolution = 144; // dots per inch of a saved PDF picture
 
 constexpr int kDialogOk = 1;
 constexpr int kClientWidth = 1079;
@@ -91,6 +95,7 @@ void ChartView::mousePressEvent(QMouseEvent* event)
         m_band->show();
     } else if (event->button() == Qt::RightButton) {
         m_scrolling = true;
+        m_scrolled = false;
         m_scrollLast = event->position().toPoint();
     }
     event->accept();
@@ -104,8 +109,10 @@ void ChartView::mouseMoveEvent(QMouseEvent* event)
     if (m_scrolling) {
         const QPoint delta = pos - m_scrollLast;
         m_scrollLast = pos;
-        if (!delta.isNull())
+        if (!delta.isNull()) {
+            m_scrolled = true;
             Q_EMIT scrollRequested(delta);
+        }
     }
     event->accept();
 }
@@ -125,6 +132,8 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event)
             Q_EMIT unzoomRequested();
     } else if (event->button() == Qt::RightButton) {
         m_scrolling = false;
+        if (!m_scrolled)
+            Q_EMIT menuRequested(event->globalPosition().toPoint());
     }
     event->accept();
 }
@@ -143,6 +152,9 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     chart->setBackgroundBrush(palette().color(QPalette::Button));
     chart->setPlotAreaBackgroundVisible(false); // the panel colour shows behind the lines
     chart->setAnimationOptions(QChart::NoAnimation);
+    // Temperature labels with the decimal comma, as the table stores them.
+    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart->setLocalizeNumbers(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
     QFont legendFont(QStringLiteral("Liberation Sans"));
     legendFont.setPixelSize(kLegendFontPixels);
@@ -193,6 +205,10 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     connect(Chart1, &ChartView::zoomRequested, this, &TForm3::zoomTo);
     connect(Chart1, &ChartView::unzoomRequested, this, &TForm3::unzoom);
     connect(Chart1, &ChartView::scrollRequested, this, &TForm3::scrollBy);
+    m_menu = new QMenu(this);
+    m_menu->setAccessibleName(QStringLiteral("Меню графика"));
+    m_menu->addAction(QStringLiteral("Сохранить изображение…"), this, &TForm3::saveImage);
+    connect(Chart1, &ChartView::menuRequested, this, [this](const QPoint& at) { m_menu->popup(at); });
 
     placeControls();
     FormCreate();
@@ -423,6 +439,41 @@ bool TForm3::printTo(QPagedPaintDevice& device)
     Chart1->scene()->render(&painter, target, QRectF(QPointF(0, 0), Chart1->size()),
                             Qt::IgnoreAspectRatio);
     return painter.end();
+}
+
+void TForm3::saveImage()
+{
+    const QString path = fileDialogs().getSaveFileName(
+        this, {QStringLiteral("Сохранить изображение"), QString(),
+               QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)"), QStringLiteral("png")});
+    if (path.isEmpty())
+        return;
+    if (!saveImageTo(path))
+        showErrorBox(this, QStringLiteral("Не удалось записать файл %1").arg(path));
+}
+
+bool TForm3::saveImageTo(const QString& path)
+{
+    // The scene holds the chart alone; the switch and the button are widgets over it.
+    const QRectF source(QPointF(0, 0), Chart1->size());
+    if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+        QPdfWriter pdf(path);
+        pdf.setResolution(kPdfResolution);
+        pdf.setPageSize(QPageSize(QSizeF(source.width(), source.height()), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (!painter.begin(&pdf))
+            return false;
+        Chart1->scene()->render(&painter, QRectF(0, 0, pdf.width(), pdf.height()), source);
+        return painter.end();
+    }
+    QImage image(Chart1->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Chart1->scene()->render(&painter, QRectF(image.rect()), source);
+    painter.end();
+    return image.save(path, "PNG");
 }
 
 // ---------------------------------------------------------------- the command

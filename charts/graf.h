@@ -16,6 +16,7 @@
 class QCheckBox;
 class QDateTimeAxis;
 class QLineSeries;
+class QMenu;
 class QPagedPaintDevice;
 class QPushButton;
 class QRubberBand;
@@ -38,6 +39,8 @@ Q_SIGNALS:
     void zoomRequested(const QRectF& area); // in view pixels
     void unzoomRequested();
     void scrollRequested(const QPointF& delta); // pixels the content moves
+    // A right click that did not drag: the chart's own menu.
+    void menuRequested(const QPoint& globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -50,6 +53,7 @@ private:
     QPoint m_scrollLast;
     bool m_zooming = false;
     bool m_scrolling = false;
+    bool m_scrolled = false;
 };
 
 class TForm3 : public QDialog
@@ -77,6 +81,11 @@ public:
     // Draws the chart page (without the switch and the button) on a device.
     // Returns false when the device cannot be painted on.
     bool printTo(QPagedPaintDevice& device);
+    // "Сохранить изображение…": the chart as on screen, without the switch and
+    // the button, to a PNG picture or a one-page PDF chosen by the file's suffix.
+    void saveImage();
+    bool saveImageTo(const QString& path);
+    QMenu* chartMenu() const { return m_menu; }
 
     // Zoom and scroll, in view pixels.
     void zoomTo(const QRectF& area);
@@ -114,6 +123,7 @@ private:
     std::optional<AxisSettings> m_beforeZoom;
     QDateTimeAxis* m_timeAxis = nullptr;
     QValueAxis* m_valueAxis = nullptr;
+    QMenu* m_menu = nullptr;
 };
 
 // The main window's table and tabs as the chart build reads them: showing a

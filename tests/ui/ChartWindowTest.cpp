@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -23,8 +25,10 @@
 #include <QGuiApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPdfWriter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -398,6 +402,63 @@ TEST_F(ChartCommand, PrintsOneLandscapePageWithLabelsAndLegend)
         EXPECT_NE(text.out.find(expected), std::string::npos) << expected << "\n" << text.out;
     EXPECT_EQ(text.out.find("Печать"), std::string::npos);
     EXPECT_EQ(text.out.find("Точки данных"), std::string::npos);
+}
+
+
+TEST_F(ChartCommand, SavesThePictureFromItsMenuAsPngOrPdf)
+{
+    observation(2, {"20,0", "21,0", "19,5"});
+    openInProgram();
+    const std::string png = tmp.path("chart.png");
+    const std::string pdf = tmp.path("chart.pdf");
+    QSize viewSize;
+    bool menuOpened = false;
+    plot({2}, [&](TForm3* w) {
+        viewSize = w->Chart1->size();
+        // A right click without dragging opens the chart's menu.
+        const QPoint at = plotPoint(w, 0.5, 0.5);
+        drag(w, Qt::RightButton, at, at);
+        menuOpened = w->chartMenu()->isVisible();
+        w->chartMenu()->hide();
+        QStringList items;
+        for (QAction* a : w->chartMenu()->actions())
+            items << a->text();
+        EXPECT_EQ(items, QStringList({"Сохранить изображение…"}));
+        dialogs.nextPath = q(png);
+        w->chartMenu()->actions().constFirst()->trigger();
+        dialogs.nextPath = q(pdf);
+        w->chartMenu()->actions().constFirst()->trigger();
+        // A right drag scrolls and opens no menu.
+        drag(w, Qt::RightButton, plotPoint(w, 0.5, 0.5), plotPoint(w, 0.6, 0.5));
+        EXPECT_FALSE(w->chartMenu()->isVisible());
+    });
+    EXPECT_TRUE(menuOpened);
+    EXPECT_TRUE(boxes.shown.empty());
+    QImage image;
+    ASSERT_TRUE(image.load(q(png), "PNG"));
+    EXPECT_EQ(image.size(), viewSize);
+    if (!haveProgram("pdfinfo"))
+        return;
+    const CommandResult info = runCommand("pdfinfo " + shellQuote(pdf));
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Pages:           1"), std::string::npos) << info.out;
+    const CommandResult text = runCommand("pdftotext " + shellQuote(pdf) + " -");
+    EXPECT_NE(text.out.find("A2 T,°C"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("Печать"), std::string::npos);
+}
+
+TEST_F(ChartCommand, WithoutAPrinterThePageGoesToANamedPdf)
+{
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "this machine has a printer";
+    observation(2, {"20,0", "21,0"});
+    openInProgram();
+    const std::string pdf = tmp.path("printed.pdf");
+    dialogs.nextPath = q(pdf);
+    plot({2}, [](TForm3* w) { w->Button1->click(); });
+    ASSERT_FALSE(dialogs.asked.empty());
+    EXPECT_EQ(dialogs.asked.back().filter, QString("Файлы PDF (*.pdf)"));
+    EXPECT_TRUE(std::filesystem::exists(pdf));
 }
 
 // Under a real X server: the red line of observation 1 and the white line of
