@@ -10,6 +10,7 @@ ORX_PACKAGES=(
     qt6-base-dev libqt6serialport6-dev qt6-charts-dev libqt6opengl6-dev
     libxlsxwriter-dev fonts-liberation2
     libshp-dev shapelib gdal-bin python3 python3-dbf python3-openpyxl poppler-utils
+    libreoffice-calc-nogui python3-xlsxwriter python3-reportlab
 )
 
 orx_install_deps() {
