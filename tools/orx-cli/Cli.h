@@ -31,6 +31,8 @@ int runDump(const Args& args);
 int runDecode(const Args& args);
 int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
+int runExport(const Args& args);
+int runReport(const Args& args);
 
 // Opens a table for an append; says "База данных повреждена !" when it does not open.
 bool openTable(ArchiveTable& table, const std::string& file);
