@@ -12,6 +12,10 @@
 #include <functional>
 #include <memory>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace orx::reports {
 
 namespace {
@@ -139,6 +143,40 @@ private:
     std::vector<QRectF> m_frames;
 };
 
+// The PDF writer takes and gives back a large buffer for every page; with
+// the C library's default settings each give-back returns the memory to the
+// system and the next page faults it in again, which costs more than the
+// drawing. While pages are drawn the heap keeps what it took, and gives it
+// back once at the end.
+class HeapKeptWhileDrawing
+{
+public:
+    HeapKeptWhileDrawing()
+    {
+#if defined(__GLIBC__)
+        mallopt(M_MMAP_THRESHOLD, kKeptBytes);
+        mallopt(M_TRIM_THRESHOLD, kKeptBytes);
+        mallopt(M_TOP_PAD, kTopPad);
+#endif
+    }
+    ~HeapKeptWhileDrawing()
+    {
+#if defined(__GLIBC__)
+        mallopt(M_TOP_PAD, 0);
+        mallopt(M_TRIM_THRESHOLD, kDefaultThreshold);
+        mallopt(M_MMAP_THRESHOLD, kDefaultThreshold);
+        malloc_trim(0);
+#endif
+    }
+    HeapKeptWhileDrawing(const HeapKeptWhileDrawing&) = delete;
+    HeapKeptWhileDrawing& operator=(const HeapKeptWhileDrawing&) = delete;
+
+private:
+    static constexpr int kKeptBytes = 32 << 20; // the largest mmap threshold allowed
+    static constexpr int kTopPad = 16 << 20;
+    static constexpr int kDefaultThreshold = 128 << 10;
+};
+
 } // namespace
 
 void drawPage(QPainter& painter, const PreparedReport& report, int pageIndex, double pixelsPerUnit)
@@ -177,6 +215,7 @@ bool renderPages(const PreparedReport& report, QPagedPaintDevice& device,
     // Positions are measured from the paper's edge, not from a printable area.
     paper.setMode(QPageLayout::FullPageMode);
     device.setPageLayout(paper);
+    const HeapKeptWhileDrawing keep;
     QPainter painter;
     if (!painter.begin(&device))
         return false;
