@@ -160,7 +160,8 @@ int main(int argc, char** argv)
     std::printf("export_13107_rows %.1f ms\n", bestExportMs(full, dir + "/full.xlsx"));
     const std::string large = operationalTable(dir, kLargeRows);
     std::printf("export_100000_rows %.1f ms\n", bestExportMs(large, dir + "/large.xlsx"));
-    std::printf("export_memory_growth_13107_rows %.1f MiB\n", exportGrowthMiB(full, dir + "/m1.xlsx"));
+    std::printf("export_memory_growth_13107_rows %.1f MiB\n",
+                exportGrowthMiB(full, dir + "/m1.xlsx"));
     std::printf("export_memory_growth_100000_rows %.1f MiB\n",
                 exportGrowthMiB(large, dir + "/m2.xlsx"));
 

@@ -85,7 +85,10 @@ bool take(std::string_view& s, char c)
     return true;
 }
 
-bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeapYear(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m)
 {
@@ -111,7 +114,10 @@ std::string conversionText(const char* pattern, const std::string& value)
     return text;
 }
 
-std::string systemText(int error) { return std::generic_category().message(error); }
+std::string systemText(int error)
+{
+    return std::generic_category().message(error);
+}
 
 // A name in the workbook's folder that no other export uses at the same time.
 std::filesystem::path temporaryPathFor(const std::filesystem::path& out)
@@ -246,15 +252,25 @@ void exp2excel(ArchiveTable& table, int tab, const std::string& outPath)
     if (operational) {
         names = {kColNo, kColDate, kColTime, kColModule, kColSensor, kColTemperature};
     } else {
-        names = {observationColumn(tab, ObsField::Seq),      observationColumn(tab, ObsField::Date),
-                 observationColumn(tab, ObsField::Time),     observationColumn(tab, ObsField::Duration),
+        names = {observationColumn(tab, ObsField::Seq),
+                 observationColumn(tab, ObsField::Date),
+                 observationColumn(tab, ObsField::Time),
+                 observationColumn(tab, ObsField::Duration),
                  observationColumn(tab, ObsField::Period),
                  observationColumn(tab, ObsField::Temperature)};
     }
     int fields[6];
     for (int i = 0; i < 6; ++i)
         fields[i] = table.fieldIndex(names[static_cast<std::size_t>(i)]);
-    enum { kNumber, kDate, kTime, kThird, kFourth, kTemperature };
+    enum
+    {
+        kNumber,
+        kDate,
+        kTime,
+        kThird,
+        kFourth,
+        kTemperature
+    };
 
     lxw_row_t row = kFirstDataRow;
     std::string moment;
@@ -278,16 +294,13 @@ void exp2excel(ArchiveTable& table, int tab, const std::string& outPath)
                               conversionText("'%s' is not a valid floating point value", shown),
                               shown);
         }
-        checkLxw(worksheet_write_string(sheet, row, 0,
-                                        cp1251ToUtf8(table.readText(fields[kNumber])).c_str(),
-                                        nullptr));
+        checkLxw(worksheet_write_string(
+            sheet, row, 0, cp1251ToUtf8(table.readText(fields[kNumber])).c_str(), nullptr));
         checkLxw(worksheet_write_number(sheet, row, 1, *when, dateFormat));
-        checkLxw(worksheet_write_string(sheet, row, 2,
-                                        cp1251ToUtf8(table.readText(fields[kThird])).c_str(),
-                                        nullptr));
-        checkLxw(worksheet_write_string(sheet, row, 3,
-                                        cp1251ToUtf8(table.readText(fields[kFourth])).c_str(),
-                                        nullptr));
+        checkLxw(worksheet_write_string(
+            sheet, row, 2, cp1251ToUtf8(table.readText(fields[kThird])).c_str(), nullptr));
+        checkLxw(worksheet_write_string(
+            sheet, row, 3, cp1251ToUtf8(table.readText(fields[kFourth])).c_str(), nullptr));
         checkLxw(worksheet_write_number(sheet, row, 4, *temperature, nullptr));
         ++row;
         if (i + 1 < count)
@@ -297,9 +310,9 @@ void exp2excel(ArchiveTable& table, int tab, const std::string& outPath)
     const lxw_error closed = workbook_close(workbook.release());
     if (closed != LXW_NO_ERROR) {
         const int saved = errno;
-        throw ExportError(ExportError::Kind::Io,
-                          closed == LXW_ERROR_CREATING_XLSX_FILE && saved ? systemText(saved)
-                                                                          : lxw_strerror(closed));
+        throw ExportError(ExportError::Kind::Io, closed == LXW_ERROR_CREATING_XLSX_FILE && saved
+                                                     ? systemText(saved)
+                                                     : lxw_strerror(closed));
     }
     std::error_code renamed;
     std::filesystem::rename(temp.path(), out, renamed);

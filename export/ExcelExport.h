@@ -18,7 +18,8 @@ class ArchiveTable;
 class ExportError : public std::runtime_error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         BadDateTime, // a date and time text that does not convert; value() holds it
         BadNumber,   // a temperature text that does not convert; value() holds it
         Io,          // the workbook could not be written; the system's text

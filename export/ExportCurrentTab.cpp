@@ -28,7 +28,10 @@ UrlOpener& urlOpener()
     return g_opener ? *g_opener : desktop;
 }
 
-void setUrlOpener(UrlOpener* opener) { g_opener = opener; }
+void setUrlOpener(UrlOpener* opener)
+{
+    g_opener = opener;
+}
 
 QString exportCurrentTab(QWidget* parent, ArchiveTable& table, int tab)
 {
@@ -42,9 +45,10 @@ QString exportCurrentTab(QWidget* parent, ArchiveTable& table, int tab)
         return QString();
     }
     if (!urlOpener().open(QUrl::fromLocalFile(outPath))) {
-        showMessage(parent,
-                    QStringLiteral("Книга сохранена в файле\n%1").arg(QDir::toNativeSeparators(outPath)),
-                    QString::fromUtf8(kApplicationTitle), QMessageBox::Information);
+        showMessage(
+            parent,
+            QStringLiteral("Книга сохранена в файле\n%1").arg(QDir::toNativeSeparators(outPath)),
+            QString::fromUtf8(kApplicationTitle), QMessageBox::Information);
     }
     return outPath;
 }

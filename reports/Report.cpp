@@ -93,7 +93,8 @@ std::optional<PreparedReport> prepareReport(ArchiveTable& table, int tab,
     table.first();
     for (std::size_t row = 0; row < total && !table.eof(); ++row) {
         for (std::size_t i = 0; i < fields.size(); ++i)
-            cells.push_back(cellText(layout.data.cells[i], cp1251ToUtf8(table.readText(fields[i]))));
+            cells.push_back(
+                cellText(layout.data.cells[i], cp1251ToUtf8(table.readText(fields[i]))));
         if (progress && (row + 1) % kProgressStep == 0 && !progress(row + 1, total))
             return std::nullopt;
         if (row + 1 < total)

@@ -53,7 +53,10 @@ public:
     const ReportLayout& layout() const { return *m_layout; }
     std::size_t rowCount() const { return m_rowCount; }
     int pageCount() const { return static_cast<int>(m_pages.size()); }
-    const PageSpan& page(int pageIndex) const { return m_pages[static_cast<std::size_t>(pageIndex)]; }
+    const PageSpan& page(int pageIndex) const
+    {
+        return m_pages[static_cast<std::size_t>(pageIndex)];
+    }
     // The printed text of a data cell.
     const std::string& cell(std::size_t row, std::size_t column) const
     {

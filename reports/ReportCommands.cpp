@@ -36,7 +36,10 @@ public:
 
 PrintDialog* g_dialog = nullptr;
 
-QString applicationTitle() { return QString::fromUtf8(ui::kApplicationTitle); }
+QString applicationTitle()
+{
+    return QString::fromUtf8(ui::kApplicationTitle);
+}
 
 } // namespace
 
@@ -46,7 +49,10 @@ PrintDialog& printDialog()
     return g_dialog ? *g_dialog : real;
 }
 
-void setPrintDialog(PrintDialog* dialog) { g_dialog = dialog; }
+void setPrintDialog(PrintDialog* dialog)
+{
+    g_dialog = dialog;
+}
 
 std::optional<PreparedReport> prepareWithProgress(QWidget* parent, ArchiveTable& table, int tab)
 {

@@ -110,14 +110,14 @@ ReportLayout operationalLayout()
 {
     ReportLayout l = pageFrame(kOperationalBlock);
     l.headings.cells = {
-        heading(25, 61, "N"),           heading(86, 88, "Дата"),
-        heading(174, 72, "Время"),      heading(246, 148, "Тип модуля"),
-        heading(394, 148, "№ модуля"),  heading(542, 72, "T, град.C"),
+        heading(25, 61, "N"),          heading(86, 88, "Дата"),
+        heading(174, 72, "Время"),     heading(246, 148, "Тип модуля"),
+        heading(394, 148, "№ модуля"), heading(542, 72, "T, град.C"),
     };
     l.data.cells = {
-        data(25, 61, kColNo),         data(86, 88, kColDate),
-        data(174, 72, kColTime),      data(246, 148, kColModule),
-        data(394, 148, kColSensor),   data(542, 72, kColTemperature, CellFormat::OneDecimal),
+        data(25, 61, kColNo),       data(86, 88, kColDate),
+        data(174, 72, kColTime),    data(246, 148, kColModule),
+        data(394, 148, kColSensor), data(542, 72, kColTemperature, CellFormat::OneDecimal),
     };
     return l;
 }
@@ -153,9 +153,8 @@ ReportLayout observationLayout(int k)
         // headings' boundary.
         l.headings.cells.push_back(
             heading(boundary, kObservationLineEnd - boundary, "Тип и № модуля"));
-        l.data.cells.push_back(
-            data(kObservationColumn6 + 1, boundary - kObservationColumn6 - 1,
-                 observationColumn(k, ObsField::Temperature)));
+        l.data.cells.push_back(data(kObservationColumn6 + 1, boundary - kObservationColumn6 - 1,
+                                    observationColumn(k, ObsField::Temperature)));
         l.data.cells.push_back(data(boundary, kObservationDataLineEnd - boundary, kColType));
     }
     return l;

@@ -19,8 +19,17 @@ inline constexpr double unitsFromMillimetres(double mm)
 
 inline constexpr int kReportCount = 21;
 
-enum class HAlign { Left, Center, Right };
-enum class VAlign { Top, Center };
+enum class HAlign
+{
+    Left,
+    Center,
+    Right
+};
+enum class VAlign
+{
+    Top,
+    Center
+};
 
 struct FontSpec
 {
@@ -30,7 +39,8 @@ struct FontSpec
 };
 
 // How a data cell shows its column's stored text.
-enum class CellFormat {
+enum class CellFormat
+{
     Stored,     // unchanged
     OneDecimal, // a number with one decimal and the decimal comma; other text unchanged
 };

@@ -104,8 +104,8 @@ ReportPreview::ReportPreview(const PreparedReport& report, QWidget* parent)
     auto* next = bar->addAction(QStringLiteral(">"), this, [this] { setPage(m_page + 1); });
     next->setToolTip(QStringLiteral("Следующая страница"));
     next->setShortcut(QKeySequence::MoveToNextPage);
-    auto* last = bar->addAction(QStringLiteral(">|"), this,
-                                [this] { setPage(m_report.pageCount() - 1); });
+    auto* last =
+        bar->addAction(QStringLiteral(">|"), this, [this] { setPage(m_report.pageCount() - 1); });
     last->setToolTip(QStringLiteral("Последняя страница"));
     bar->addSeparator();
     auto* out = bar->addAction(QStringLiteral("−"), this, &ReportPreview::zoomOut);
@@ -149,7 +149,10 @@ ReportPreview::ReportPreview(const PreparedReport& report, QWidget* parent)
 
 ReportPreview::~ReportPreview() = default;
 
-const std::vector<int>& ReportPreview::drawnPages() const { return m_view->drawn(); }
+const std::vector<int>& ReportPreview::drawnPages() const
+{
+    return m_view->drawn();
+}
 
 void ReportPreview::setPage(int pageIndex)
 {
@@ -173,9 +176,15 @@ void ReportPreview::setZoom(double zoom)
         m_zoomBox->setEditText(QStringLiteral("%1 %").arg(std::lround(m_zoom * 100)));
 }
 
-void ReportPreview::zoomIn() { setZoom(m_zoom * kZoomStep); }
+void ReportPreview::zoomIn()
+{
+    setZoom(m_zoom * kZoomStep);
+}
 
-void ReportPreview::zoomOut() { setZoom(m_zoom / kZoomStep); }
+void ReportPreview::zoomOut()
+{
+    setZoom(m_zoom / kZoomStep);
+}
 
 void ReportPreview::zoomChosen(int index)
 {
@@ -194,7 +203,10 @@ void ReportPreview::fitWidth()
         setZoom(room / atOne);
 }
 
-void ReportPreview::printPages() { printPrepared(this, m_report); }
+void ReportPreview::printPages()
+{
+    printPrepared(this, m_report);
+}
 
 void ReportPreview::updateControls()
 {

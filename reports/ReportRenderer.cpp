@@ -85,9 +85,9 @@ public:
             const QString text = textOf(i);
             if (text.isEmpty())
                 continue;
-            const QRectF inner = rect(c.x + m_layout.paddingX, top + m_layout.paddingY,
-                                      c.width - 2 * m_layout.paddingX,
-                                      band.height - 2 * m_layout.paddingY);
+            const QRectF inner =
+                rect(c.x + m_layout.paddingX, top + m_layout.paddingY,
+                     c.width - 2 * m_layout.paddingX, band.height - 2 * m_layout.paddingY);
             drawText(font.metrics, inner, c, text);
         }
     }
@@ -202,7 +202,8 @@ void drawPage(QPainter& painter, const PreparedReport& report, int pageIndex, do
         y += layout.data.height;
     }
     const QString footer = QString::fromStdString(report.footer(pageIndex));
-    pp.drawBand(layout.footer, pp.footer(), place.footerTop, [&footer](std::size_t) { return footer; });
+    pp.drawBand(layout.footer, pp.footer(), place.footerTop,
+                [&footer](std::size_t) { return footer; });
     pp.drawFrames();
     painter.restore();
 }

@@ -229,12 +229,9 @@ TEST(PrintSequence, FollowsRangesCopiesAndCollation)
         std::vector<int> pages;
     };
     const Case cases[] = {
-        {{}, 1, true, {0, 1, 2}},
-        {{{1, 1}, {3, 3}}, 1, true, {0, 2}},
-        {{{2, 9}}, 1, true, {1, 2}},
-        {{}, 2, true, {0, 1, 2, 0, 1, 2}},
-        {{}, 2, false, {0, 0, 1, 1, 2, 2}},
-        {{{5, 6}}, 1, true, {}},
+        {{}, 1, true, {0, 1, 2}},           {{{1, 1}, {3, 3}}, 1, true, {0, 2}},
+        {{{2, 9}}, 1, true, {1, 2}},        {{}, 2, true, {0, 1, 2, 0, 1, 2}},
+        {{}, 2, false, {0, 0, 1, 1, 2, 2}}, {{{5, 6}}, 1, true, {}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(reports::printSequence(3, c.ranges, c.copies, c.collate), c.pages);

@@ -54,12 +54,21 @@ protected:
         ArchiveTable::create(file);
         table.open(file);
         appendRow(table, OperationalRow{"1", "\xC0", "3", "01.03.2007", "12:00:07", "23,5"});
-        appendRow(table, ObservationRow{15, "2", "05.06.2024", "10:20", "24", "10", "23,50", "\xC0" "15"});
+        appendRow(table, ObservationRow{15, "2", "05.06.2024", "10:20", "24", "10", "23,50",
+                                        "\xC0"
+                                        "15"});
         appendRow(table, OperationalRow{"2", "B", "12", "29.02.2024", "23:59:00", "-12,8"});
-        appendRow(table, ObservationRow{15, "10", "05.06.2024", "10:30", "48", "5", "0,0", "\xC0" "15"});
-        appendRow(table, ObservationRow{3, "1", "07.06.2024", "11:00", "12", "1", "1,00", "\xC1" "3"});
-        appendRow(table, OperationalRow{"9", "C", "1", "02.03.2007", "00:00:01", "0"}); // deleted below
-        appendRow(table, ObservationRow{15, "9", "05.06.2024", "10:40", "48", "5", "-5,30", "\xC0" "15"});
+        appendRow(table, ObservationRow{15, "10", "05.06.2024", "10:30", "48", "5", "0,0",
+                                        "\xC0"
+                                        "15"});
+        appendRow(table, ObservationRow{3, "1", "07.06.2024", "11:00", "12", "1", "1,00",
+                                        "\xC1"
+                                        "3"});
+        appendRow(table,
+                  OperationalRow{"9", "C", "1", "02.03.2007", "00:00:01", "0"}); // deleted below
+        appendRow(table, ObservationRow{15, "9", "05.06.2024", "10:40", "48", "5", "-5,30",
+                                        "\xC0"
+                                        "15"});
         appendRow(table, OperationalRow{"3", "", "0", "31.12.2007", "23:59:59", "20"});
         // Text in COMMENTN14 of the observation-15 rows, which stands just
         // before their columns in the file: it must never reach the sheet.
@@ -187,22 +196,24 @@ TEST_F(Export, LibreOfficeShowsTheSameCells)
     exp2excel(table, 15, obs);
     const std::string out = tmp.path("csv");
     // Its own profile, so that it neither reads nor leaves the user's.
-    CommandResult r = runCommand(
-        "HOME=" + shellQuote(tmp.dir()) + " soffice -env:UserInstallation=file://" + tmp.dir() +
-        "/lo-profile --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1' --outdir " +
-        shellQuote(out) + " " + shellQuote(ops) + " " + shellQuote(obs));
+    CommandResult r = runCommand("HOME=" + shellQuote(tmp.dir()) +
+                                 " soffice -env:UserInstallation=file://" + tmp.dir() +
+                                 "/lo-profile --headless --convert-to 'csv:Text - txt - csv "
+                                 "(StarCalc):44,34,76,1' --outdir " +
+                                 shellQuote(out) + " " + shellQuote(ops) + " " + shellQuote(obs));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(out + "/ops.csv"), ",,,,\n"
-                                          "\"N\",\"Дата\",\"Идентификатор модуля\",\"Номер датчика\",\"T, °C\"\n"
-                                          "\"1\",01/03/2007 12:00:07,\"А\",\"3\",23.5\n"
-                                          "\"2\",29/02/2024 23:59:00,\"B\",\"12\",-12.8\n"
-                                          "\"3\",31/12/2007 23:59:59,,\"0\",20\n");
-    EXPECT_EQ(readFile(out + "/obs.csv"),
-              ",,,,,\n"
-              "\"N\",\"Дата\",\"Длительность наблюдений, ч.\",\"Период наблюдений, м.\",\"T, °C\",\"№ датчика\"\n"
-              "\"2\",05/06/2024 10:20:00,\"24\",\"10\",23.5,\n"
-              "\"10\",05/06/2024 10:30:00,\"48\",\"5\",0,\n"
-              "\"9\",05/06/2024 10:40:00,\"48\",\"5\",-5.3,\n");
+    EXPECT_EQ(readFile(out + "/ops.csv"),
+              ",,,,\n"
+              "\"N\",\"Дата\",\"Идентификатор модуля\",\"Номер датчика\",\"T, °C\"\n"
+              "\"1\",01/03/2007 12:00:07,\"А\",\"3\",23.5\n"
+              "\"2\",29/02/2024 23:59:00,\"B\",\"12\",-12.8\n"
+              "\"3\",31/12/2007 23:59:59,,\"0\",20\n");
+    EXPECT_EQ(readFile(out + "/obs.csv"), ",,,,,\n"
+                                          "\"N\",\"Дата\",\"Длительность наблюдений, ч.\",\"Период "
+                                          "наблюдений, м.\",\"T, °C\",\"№ датчика\"\n"
+                                          "\"2\",05/06/2024 10:20:00,\"24\",\"10\",23.5,\n"
+                                          "\"10\",05/06/2024 10:30:00,\"48\",\"5\",0,\n"
+                                          "\"9\",05/06/2024 10:40:00,\"48\",\"5\",-5.3,\n");
 }
 
 namespace {
@@ -218,16 +229,35 @@ struct BadRow
 };
 
 const BadRow kBadRows[] = {
-    {"empty temperature", 0, {"5", "A", "1", "03.03.2007", "10:15:30", ""}, {},
-     ExportError::Kind::BadNumber, "'' is not a valid floating point value"},
-    {"temperature with a point", 0, {"5", "A", "1", "03.03.2007", "10:15:30", "23.5"}, {},
-     ExportError::Kind::BadNumber, "'23.5' is not a valid floating point value"},
-    {"hour 24", 0, {"5", "A", "1", "03.03.2007", "24:15:30", "1"}, {},
-     ExportError::Kind::BadDateTime, "'03.03.2007 24:15:30' is not a valid date and time"},
-    {"31st of February", 15, {}, {15, "5", "31.02.2024", "10:00", "1", "1", "1,00", "A15"},
-     ExportError::Kind::BadDateTime, "'31.02.2024 10:00' is not a valid date and time"},
-    {"observation temperature not a number", 15, {},
-     {15, "5", "05.06.2024", "10:00", "1", "1", "1,0-", "A15"}, ExportError::Kind::BadNumber,
+    {"empty temperature",
+     0,
+     {"5", "A", "1", "03.03.2007", "10:15:30", ""},
+     {},
+     ExportError::Kind::BadNumber,
+     "'' is not a valid floating point value"},
+    {"temperature with a point",
+     0,
+     {"5", "A", "1", "03.03.2007", "10:15:30", "23.5"},
+     {},
+     ExportError::Kind::BadNumber,
+     "'23.5' is not a valid floating point value"},
+    {"hour 24",
+     0,
+     {"5", "A", "1", "03.03.2007", "24:15:30", "1"},
+     {},
+     ExportError::Kind::BadDateTime,
+     "'03.03.2007 24:15:30' is not a valid date and time"},
+    {"31st of February",
+     15,
+     {},
+     {15, "5", "31.02.2024", "10:00", "1", "1", "1,00", "A15"},
+     ExportError::Kind::BadDateTime,
+     "'31.02.2024 10:00' is not a valid date and time"},
+    {"observation temperature not a number",
+     15,
+     {},
+     {15, "5", "05.06.2024", "10:00", "1", "1", "1,0-", "A15"},
+     ExportError::Kind::BadNumber,
      "'1,0-' is not a valid floating point value"},
 };
 
@@ -251,7 +281,8 @@ TEST_F(Export, ATextThatDoesNotConvertStopsAtItsRowAndLeavesTheEarlierWorkbook)
         if (bad.tab == 0)
             appendRow(table, OperationalRow{"6", "A", "1", "04.03.2007", "10:00:00", "1"});
         else
-            appendRow(table, ObservationRow{15, "6", "05.06.2024", "11:00", "1", "1", "1,00", "A15"});
+            appendRow(table,
+                      ObservationRow{15, "6", "05.06.2024", "11:00", "1", "1", "1,00", "A15"});
         showTab(bad.tab);
         try {
             exp2excel(table, bad.tab, out);

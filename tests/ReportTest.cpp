@@ -1,8 +1,8 @@
 // The paper reports rendered to PDF and read back by poppler's pdftotext,
 // pdfinfo and pdftoppm.
 
-#include "archive/RecordModel.h"
 #include "reports/Report.h"
+#include "archive/RecordModel.h"
 #include "reports/ReportRenderer.h"
 #include "storage/ArchiveTable.h"
 #include "tests/TestSupport.h"
@@ -64,8 +64,8 @@ protected:
     {
         const std::string pages =
             page > 0 ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
-        CommandResult r = runCommand(std::string("pdftotext") + (layout ? " -layout" : "") +
-                                     pages + " " + shellQuote(pdf) + " -");
+        CommandResult r = runCommand(std::string("pdftotext") + (layout ? " -layout" : "") + pages +
+                                     " " + shellQuote(pdf) + " -");
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out;
     }
@@ -92,7 +92,8 @@ protected:
                                      std::to_string(page) + " -l " + std::to_string(page) + " " +
                                      shellQuote(pdf) + " " + shellQuote(prefix));
         EXPECT_EQ(r.status, 0) << r.err;
-        return QImage(QString::fromStdString(prefix + ".png")).convertToFormat(QImage::Format_Grayscale8);
+        return QImage(QString::fromStdString(prefix + ".png"))
+            .convertToFormat(QImage::Format_Grayscale8);
     }
 
     TempDir tmp;
@@ -100,7 +101,10 @@ protected:
     ArchiveTable table;
 };
 
-bool dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
+bool dark(const QImage& image, int x, int y)
+{
+    return qGray(image.pixel(x, y)) < 128;
+}
 
 // A frame line crosses (x, y) to within a pixel, horizontally or vertically.
 bool lineNear(const QImage& image, int x, int y, bool vertical)
@@ -158,9 +162,9 @@ TEST_F(Reports, EmptyTabGivesOneA4PageWithTitleHeadingsAndFooter)
     EXPECT_NE(i.find("Page size:       595 x 842 pts (A4)"), std::string::npos) << i;
     EXPECT_NE(i.find("Page rot:        0"), std::string::npos) << i;
     const std::string t = text(pdf, 0, false);
-    for (const char* expected : {"ВЕЛАРИ-5", "N", "Дата", "Время", "Длительность", "наблюдения, ч.",
-                                 "Период", "наблюдения, мин.", "T, град.C", "Тип и №", "модуля",
-                                 "Стр. 1 из 1"})
+    for (const char* expected :
+         {"ВЕЛАРИ-5", "N", "Дата", "Время", "Длительность", "наблюдения, ч.", "Период",
+          "наблюдения, мин.", "T, град.C", "Тип и №", "модуля", "Стр. 1 из 1"})
         EXPECT_NE(t.find(expected), std::string::npos) << expected << " in\n" << t;
 }
 
@@ -170,8 +174,12 @@ TEST_F(Reports, OperationalTemperaturesGetOneDecimalObservationOnesPrintAsStored
     appendRow(table, OperationalRow{"2", "\xC0", "3", "01.03.2007", "12:00:08", "23,5"});
     appendRow(table, OperationalRow{"3", "\xC0", "3", "01.03.2007", "12:00:09", "-12,8"});
     appendRow(table, OperationalRow{"4", "\xC0", "3", "01.03.2007", "12:00:10", "ab"});
-    appendRow(table, ObservationRow{7, "11", "05.06.2024", "10:20", "24", "10", "23,50", "\xC0" "7"});
-    appendRow(table, ObservationRow{7, "12", "05.06.2024", "10:30", "24", "10", "0,0", "\xC0" "7"});
+    appendRow(table, ObservationRow{7, "11", "05.06.2024", "10:20", "24", "10", "23,50",
+                                    "\xC0"
+                                    "7"});
+    appendRow(table, ObservationRow{7, "12", "05.06.2024", "10:30", "24", "10", "0,0",
+                                    "\xC0"
+                                    "7"});
 
     const std::string ops = text(pdfOf(0, "ops.pdf"));
     EXPECT_TRUE(std::regex_search(ops, std::regex("\n *1 +01\\.03\\.2007 +12:00:07 +А +3 +20,0\n")))
@@ -182,9 +190,11 @@ TEST_F(Reports, OperationalTemperaturesGetOneDecimalObservationOnesPrintAsStored
 
     // The observation's own sequence numbers, its temperatures as stored.
     const std::string obs = text(pdfOf(7, "obs.pdf"));
-    EXPECT_TRUE(std::regex_search(obs, std::regex("\n *11 +05\\.06\\.2024 +10:20 +24 +10 +23,50 +А7\n")))
+    EXPECT_TRUE(
+        std::regex_search(obs, std::regex("\n *11 +05\\.06\\.2024 +10:20 +24 +10 +23,50 +А7\n")))
         << obs;
-    EXPECT_TRUE(std::regex_search(obs, std::regex("\n *12 +05\\.06\\.2024 +10:30 +24 +10 +0,0 +А7\n")))
+    EXPECT_TRUE(
+        std::regex_search(obs, std::regex("\n *12 +05\\.06\\.2024 +10:30 +24 +10 +0,0 +А7\n")))
         << obs;
 }
 
@@ -195,7 +205,8 @@ TEST_F(Reports, TheTabChoosesTheLayout)
         int tab;
         bool spacedHeading; // "T, град. C" rather than "T, град.C"
     };
-    for (const Case c : {Case{0, false}, Case{1, true}, Case{2, false}, Case{7, false}, Case{20, false}}) {
+    for (const Case c :
+         {Case{0, false}, Case{1, true}, Case{2, false}, Case{7, false}, Case{20, false}}) {
         SCOPED_TRACE(c.tab);
         const std::string t = text(pdfOf(c.tab), 0, false);
         EXPECT_EQ(t.find("T, град. C") != std::string::npos, c.spacedHeading) << t;
@@ -244,7 +255,9 @@ TEST_F(Reports, FramesStandOnTheCellBoundaries)
 {
     addOperational(3);
     for (const char* n : {"1", "2", "3"})
-        appendRow(table, ObservationRow{1, n, "05.06.2024", "10:20", "24", "10", "23,50", "\xC0" "1"});
+        appendRow(table, ObservationRow{1, n, "05.06.2024", "10:20", "24", "10", "23,50",
+                                        "\xC0"
+                                        "1"});
     struct Case
     {
         int tab;
@@ -253,7 +266,9 @@ TEST_F(Reports, FramesStandOnTheCellBoundaries)
     };
     const Case cases[] = {
         {0, {25, 86, 174, 246, 394, 542, 614}, {25, 86, 174, 246, 394, 542, 614}},
-        {1, {25, 86, 174, 246, 394, 541, 637, 639, 731}, {25, 86, 174, 246, 394, 542, 638, 639, 732}},
+        {1,
+         {25, 86, 174, 246, 394, 541, 637, 639, 731},
+         {25, 86, 174, 246, 394, 542, 638, 639, 732}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tab);
@@ -274,7 +289,9 @@ TEST_F(Reports, FramesStandOnTheCellBoundaries)
 
 TEST_F(Reports, TextsWrapInsideTheirCellsAndAreCentred)
 {
-    appendRow(table, ObservationRow{1, "1", "05.06.2024", "10:20", "24", "10", "23,50", "\xC0" "1"});
+    appendRow(table, ObservationRow{1, "1", "05.06.2024", "10:20", "24", "10", "23,50",
+                                    "\xC0"
+                                    "1"});
     const std::vector<Word> all = words(pdfOf(1));
     const Word* first = findWord(all, "Длительность");
     const Word* second = findWord(all, "наблюдения,");
@@ -314,13 +331,16 @@ TEST_F(Reports, PageOneLooksLikeTheReferencePicture)
 {
     // The reference was looked at: frames, wrapped headings, centred cells.
     for (int i = 1; i <= 3; ++i) {
-        appendRow(table, ObservationRow{1, std::to_string(i), "05.06.2024", "10:2" + std::to_string(i),
-                                        "24", "10", i == 2 ? "0,0" : "23,50", "\xC0" "1"});
+        appendRow(table,
+                  ObservationRow{1, std::to_string(i), "05.06.2024", "10:2" + std::to_string(i),
+                                 "24", "10", i == 2 ? "0,0" : "23,50",
+                                 "\xC0"
+                                 "1"});
     }
     const QImage got = pageImage(pdfOf(1));
     got.save(QStringLiteral(ORX_TEST_OUTPUT_DIR "/report-observation-1.got.png"));
-    const QImage want =
-        QImage(QString::fromStdString(kDataDir + "/report-observation-1.png")).convertToFormat(QImage::Format_Grayscale8);
+    const QImage want = QImage(QString::fromStdString(kDataDir + "/report-observation-1.png"))
+                            .convertToFormat(QImage::Format_Grayscale8);
     ASSERT_FALSE(want.isNull());
     ASSERT_EQ(got.size(), want.size());
     long differing = 0;
