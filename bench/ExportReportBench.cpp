@@ -143,6 +143,8 @@ double exportGrowthMiB(const std::string& tablePath, const std::string& out)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // the preview is measured without a display
     QApplication app(argc, argv);
     std::string rowsCsv;
     for (int i = 1; i + 1 < argc; ++i) {

@@ -253,6 +253,7 @@ TEST_F(Commands, CancelledPreparationStopsWhereItWas)
 
 int main(int argc, char** argv)
 {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -394,6 +394,7 @@ TEST(ReportLayouts, ColumnSixAndSevenShareTheirBoundaryOnEveryObservationTab)
 
 int main(int argc, char** argv)
 {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
