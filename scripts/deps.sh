@@ -16,6 +16,7 @@ ORX_PACKAGES=(
     xvfb xauth
     libxlsxwriter-dev fonts-liberation2
     libshp-dev shapelib gdal-bin python3 python3-dbf python3-openpyxl poppler-utils
+    libreoffice-calc-nogui python3-xlsxwriter python3-reportlab
 )
 
 orx_install_deps() {

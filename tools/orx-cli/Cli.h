@@ -33,6 +33,8 @@ int runDump(const Args& args);
 int runDecode(const Args& args);
 int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
+int runExport(const Args& args);
+int runReport(const Args& args);
 
 // Opens a table; when it does not open, says "База данных повреждена !" and
 // on a second line the path and the reason.

@@ -20,6 +20,8 @@ const char* const kUsage =
     "      download the instrument's archive (COM1, then COM2) into a new table FILE\n"
     "  orx-cli append FILE [--raw IMAGE] [--timeout SECONDS]\n"
     "      download and add the readings newer than those stored in FILE\n"
+    "  orx-cli export|report FILE --tab N [-o OUT] [--sort COLUMN [--desc]]\n"
+    "      tab N as a workbook (OUT by default ВЕЛАРИ-5.xlsx beside FILE) or a PDF report (-o needed)\n"
     "  orx-cli ports\n"
     "      list the serial ports and whether they can be opened\n"
     "\n"
@@ -64,6 +66,8 @@ int main(int argc, char** argv)
             return runDownload(args, false);
         if (command == "append")
             return runDownload(args, true);
+        if (command == "export" || command == "report")
+            return command == "export" ? runExport(args) : runReport(args);
         if (command == "ports")
             return runPorts(args);
     } catch (const std::exception& e) {
