@@ -7,6 +7,8 @@
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "device/receive.h"
+#include "export/ExportCurrentTab.h"
+#include "reports/ReportCommands.h"
 #include "storage/StorageError.h"
 #include "ui/ArchiveTableModel.h"
 #include "ui/DBGrid.h"
@@ -952,26 +954,25 @@ void TForm1::DBGridPro1TitleStateChange(DBGrid* grid, int column)
 // Charts, export and reports: nothing while no document is open.
 void TForm1::N8Click()
 {
-    if (!DocumentOpen)
-        return;
+    if (DocumentOpen && currentTab() >= 0 && postEdit())
+        reports::previewReport(this, Dbf1, currentTab());
+    DataSource1->rowsChanged();
 }
 
 void TForm1::N9Click()
 {
-    if (!DocumentOpen)
-        return;
+    if (DocumentOpen && currentTab() >= 0 && postEdit())
+        reports::printReport(this, Dbf1, currentTab());
+    DataSource1->rowsChanged();
 }
 
-void TForm1::N22Click()
-{
-    if (!DocumentOpen)
-        return;
-}
+void TForm1::N22Click() { N9Click(); }
 
 void TForm1::Excel1Click()
 {
-    if (!DocumentOpen)
-        return;
+    if (DocumentOpen && currentTab() >= 0 && postEdit())
+        exportCurrentTab(this, Dbf1, currentTab());
+    DataSource1->rowsChanged();
 }
 
 void TForm1::N15Click()

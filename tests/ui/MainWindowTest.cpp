@@ -7,6 +7,8 @@
 #include "device/receive.h"
 #include "tests/SimProcess.h"
 #include "tests/TestSupport.h"
+#include "export/ExportCurrentTab.h"
+#include "reports/ReportCommands.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ArchiveTableModel.h"
 #include "ui/DBGrid.h"
@@ -32,6 +34,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -849,6 +852,70 @@ TEST_F(MainWindow, StatusLineSummarisesTheCurrentTab)
     EXPECT_EQ(form->statusLine()->text(), QString("Строк: 0"));
     form->N7->trigger();
     EXPECT_TRUE(form->statusLine()->text().isEmpty());
+}
+
+// ---------------------------------------------------------------- export and print from the menus
+
+namespace {
+class RecordedOpener : public ui::UrlOpener
+{
+public:
+    std::vector<QUrl> opened;
+    bool open(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return true;
+    }
+};
+class PdfPrintDialog : public reports::PrintDialog
+{
+public:
+    explicit PdfPrintDialog(QString path) : m_path(std::move(path)) {}
+    int pages = 0;
+    bool exec(QWidget*, QPrinter& printer, int pageCount) override
+    {
+        pages = pageCount;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        return true;
+    }
+
+private:
+    QString m_path;
+};
+} // namespace
+
+TEST_F(MainWindow, ExportAndPrintTheCurrentTabFromTheMenus)
+{
+    const std::string path = tmp.path("a.db");
+    tableFromSim(kSmallArchive, path);
+    openTable(path);
+    selectTab(2);
+    RecordedOpener opener;
+    setUrlOpener(&opener);
+    form->Excel1->trigger();
+    setUrlOpener(nullptr);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    ASSERT_EQ(opener.opened.size(), 1u);
+    EXPECT_EQ(opener.opened[0].toLocalFile(), q(tmp.path("ВЕЛАРИ-5.xlsx")));
+    EXPECT_TRUE(std::filesystem::exists(tmp.path("ВЕЛАРИ-5.xlsx")));
+
+    PdfPrintDialog dialog(q(tmp.path("report.pdf")));
+    reports::setPrintDialog(&dialog);
+    form->N9->trigger();
+    reports::setPrintDialog(nullptr);
+    EXPECT_EQ(dialog.pages, 1);
+    EXPECT_TRUE(std::filesystem::exists(tmp.path("report.pdf")));
+    // The report leaves the cursor on the tab's last row, and the grid shows it.
+    EXPECT_EQ(form->Dbf1.position(), 6u);
+    EXPECT_EQ(form->currentGrid()->currentIndex().row(), 6);
+
+    // With no document these commands do nothing.
+    form->N7->trigger();
+    boxes.shown.clear();
+    form->Excel1->trigger();
+    form->N22->trigger();
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST(Start, SplashForThreeSecondsThenTheMaximisedMainWindow)
