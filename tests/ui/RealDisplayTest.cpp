@@ -16,6 +16,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QScreen>
@@ -70,26 +74,54 @@ TEST(RealDisplay, CreateThroughTheRealDialogs)
     const std::string path = tmp.path("from the instrument.db");
     bool typed = false;
     bool dialogSeen = false;
+    int confirmTicks = 0;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* files = qobject_cast<QFileDialog*>(modal); files && !typed) {
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
             auto* name = files->findChild<QLineEdit*>("fileNameEdit");
             if (!name || !name->isVisible())
                 return;
-            typed = true;
-            name->setFocus();
-            name->selectAll();
-            QTest::keyClicks(name, QString::fromStdString(path));
-            QTest::keyClick(name, Qt::Key_Return);
+            if (!typed) {
+                typed = true;
+                name->setFocus();
+                name->selectAll();
+                QTest::keyClicks(name, QString::fromStdString(path));
+                QTest::keyClick(name, Qt::Key_Return);
+                return;
+            }
+            // Still open: a completion list may have taken the Return key, or the
+            // folder was still being read. Confirm with the dialog's own button.
+            if (++confirmTicks % 10 != 0)
+                return;
+            if (QCompleter* c = name->completer(); c && c->popup())
+                c->popup()->hide();
+            if (name->text() != QString::fromStdString(path))
+                name->setText(QString::fromStdString(path));
+            auto* box = files->findChild<QDialogButtonBox*>("buttonBox");
+            if (QPushButton* save = box ? box->button(QDialogButtonBox::Save) : nullptr)
+                save->click();
         } else if (modal && modal->windowTitle() == QString("Прием данных") && !dialogSeen) {
             dialogSeen = true;
             QTimer::singleShot(1500, [] { screenshot("download-dialog.png"); });
         }
     });
     driver.start(50);
+    // Should a dialog never close, the test ends with a failure instead of waiting for ever.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QString stuck;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            stuck = QString::fromLatin1(d->metaObject()->className()) + " " + d->windowTitle();
+            d->reject();
+        }
+    });
+    watchdog.start(60000);
     QTest::keyClick(form, Qt::Key_N, Qt::ControlModifier);
     driver.stop();
+    ASSERT_TRUE(watchdog.isActive()) << "a dialog did not close: " << stuck.toStdString()
+                                     << (typed ? ", the path was typed" : "");
 
     ASSERT_TRUE(typed) << "the file dialog did not come";
     EXPECT_TRUE(dialogSeen);
