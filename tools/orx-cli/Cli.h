@@ -35,6 +35,7 @@ int runDownload(const Args& args, bool append);
 int runPorts(const Args& args);
 int runExport(const Args& args);
 int runReport(const Args& args);
+int runStats(const Args& args);
 
 // Opens a table; when it does not open, says "База данных повреждена !" and
 // on a second line the path and the reason.

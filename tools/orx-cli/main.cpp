@@ -22,6 +22,10 @@ const char* const kUsage =
     "      download and add the readings newer than those stored in FILE\n"
     "  orx-cli export|report FILE --tab N [-o OUT] [--sort COLUMN [--desc]]\n"
     "      tab N as a workbook (OUT by default ВЕЛАРИ-5.xlsx beside FILE) or a PDF report (-o needed)\n"
+    "  orx-cli stats FILE [--tab N]\n"
+    "      per block (all, or tab N): block, rows, first and last reading, lowest, mean and\n"
+    "      highest temperature, count of stored texts that do not parse and the first of them,\n"
+    "      separated by tabs, one line per block\n"
     "  orx-cli ports\n"
     "      list the serial ports and whether they can be opened\n"
     "\n"
@@ -68,6 +72,8 @@ int main(int argc, char** argv)
             return runDownload(args, true);
         if (command == "export" || command == "report")
             return command == "export" ? runExport(args) : runReport(args);
+        if (command == "stats")
+            return runStats(args);
         if (command == "ports")
             return runPorts(args);
     } catch (const std::exception& e) {
