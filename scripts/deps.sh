@@ -17,6 +17,7 @@ ORX_PACKAGES=(
     libxlsxwriter-dev fonts-liberation2
     libshp-dev shapelib gdal-bin python3 python3-dbf python3-openpyxl poppler-utils
     libreoffice-calc-nogui python3-xlsxwriter python3-reportlab
+    dpkg-dev help2man lintian
 )
 
 orx_install_deps() {

@@ -94,6 +94,9 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
     setAcceptDrops(true);
 
     initIconResources();
+    QIcon appIcon(QStringLiteral(":/icons/orx-256.png"));
+    appIcon.addFile(QStringLiteral(":/icons/orx-48.png"));
+    setWindowIcon(appIcon);
     DataSource1 = new DataSource(Dbf1, this);
     createActions();
     createMenus();
