@@ -149,10 +149,18 @@ bool ArchiveTableModel::setData(const QModelIndex& index, const QVariant& value,
         return true; // nothing typed that changes the cell
     try {
         const std::uint32_t record = t.recordAtPosition(static_cast<std::size_t>(index.row()));
-        if (t.state() == ArchiveTable::State::Editing && t.currentRecord() != record)
+        std::size_t position = static_cast<std::size_t>(index.row());
+        if (t.state() == ArchiveTable::State::Editing && t.currentRecord() != record) {
             m_source.post(); // the row edited before was left
+            // A sorted post may have moved rows: find this one again.
+            for (position = 0; position < t.countVisible(); ++position)
+                if (t.recordAtPosition(position) == record)
+                    break;
+            if (position == t.countVisible())
+                return false;
+        }
         if (t.state() != ArchiveTable::State::Editing) {
-            t.moveToPosition(static_cast<std::size_t>(index.row()));
+            t.moveToPosition(position);
             t.edit();
         }
         t.writeText(f, toTableText(value.toString()));

@@ -105,6 +105,10 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
 
     connect(DataSource1, &DataSource::rowsReset, this, &TForm1::showCursorInGrid);
     connect(DataSource1, &DataSource::rowsReset, this, &TForm1::restartSummary);
+    connect(DataSource1, &DataSource::rowsReset, this, [this] {
+        if (!DataSource1->editing())
+            DocumentModified = false; // a re-read closes the editors
+    });
     m_statusLine = new QLabel(this);
     m_statusLine->setAccessibleName(QStringLiteral("Сводка по вкладке"));
     m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -123,6 +127,12 @@ TForm1::TForm1(ArchiveImage& image, QWidget* parent) : QMainWindow(parent), m_im
 TForm1::~TForm1()
 {
     // "Выход" and the end of the run: the table is closed with what was posted.
+    // An open editor is dropped and the grids go first, so nothing they do
+    // while being torn down reaches the table.
+    for (DBGrid* g : grids)
+        g->finishEdit(false);
+    delete PageControl1;
+    PageControl1 = nullptr;
     try {
         if (Dbf1.isOpen())
             Dbf1.close();
@@ -278,6 +288,11 @@ void TForm1::createTabs()
                 [this, grid](int column) { titleClicked(grid, column); });
         connect(grid->gridDelegate(), &GridDelegate::typed, this,
                 [this] { DocumentModified = true; });
+        // Esc, or an editor closed with nothing posted: no typed change is left.
+        connect(grid->gridDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+            if (!DataSource1->editing())
+                DocumentModified = false;
+        });
         pageLayout->addWidget(grid);
         grids[static_cast<std::size_t>(tab)] = grid;
         PageControl1->addTab(page, caption);
@@ -445,7 +460,11 @@ void TForm1::Open_DB(const QString& path)
         return;
     }
     DocumentOpen = true;
-    Dbf1.first();
+    try {
+        Dbf1.first();
+    } catch (const std::exception& e) {
+        showErrorBox(this, QString::fromStdString(e.what()));
+    }
     setBackground(true);
     enable_button();
     tab_vis_en();
@@ -549,9 +568,12 @@ void TForm1::disable_button()
 
 // ---------------------------------------------------------------- row edits
 
+// Every command that moves the cursor or re-reads the rows first puts a
+// typed change into its row: an open editor keeps what was typed.
 bool TForm1::postEdit()
 {
     try {
+        finishEdits(true);
         DataSource1->post();
         return true;
     } catch (const std::exception& e) {
@@ -564,23 +586,32 @@ void TForm1::finishEdits(bool keep)
 {
     for (DBGrid* g : grids)
         g->finishEdit(keep);
-    if (!keep)
+    if (keep)
+        return;
+    try {
         DataSource1->cancel();
+    } catch (const std::exception&) {
+        // Dropping the row buffer re-reads the current row; a failed read
+        // leaves nothing to keep.
+    }
 }
 
 void TForm1::gridRowChanged(DBGrid* grid, int row)
 {
     if (grid != currentGrid() || !Dbf1.isOpen() || row < 0)
         return;
-    if (DataSource1->editing() && Dbf1.currentRecord() &&
-        static_cast<std::size_t>(row) < Dbf1.countVisible() &&
-        Dbf1.recordAtPosition(static_cast<std::size_t>(row)) != *Dbf1.currentRecord()) {
-        if (!postEdit())
-            return; // the change stays unposted; the box said why
+    try {
+        if (DataSource1->editing() && Dbf1.currentRecord() &&
+            static_cast<std::size_t>(row) < Dbf1.countVisible() &&
+            Dbf1.recordAtPosition(static_cast<std::size_t>(row)) != *Dbf1.currentRecord()) {
+            DataSource1->post();
+        }
+        if (!DataSource1->editing() && static_cast<std::size_t>(row) < Dbf1.countVisible() &&
+            Dbf1.position() != static_cast<std::size_t>(row))
+            Dbf1.moveToPosition(static_cast<std::size_t>(row));
+    } catch (const std::exception& e) {
+        showErrorBox(this, QString::fromStdString(e.what())); // the change stays unposted
     }
-    if (!DataSource1->editing() && static_cast<std::size_t>(row) < Dbf1.countVisible() &&
-        Dbf1.position() != static_cast<std::size_t>(row))
-        Dbf1.moveToPosition(static_cast<std::size_t>(row));
 }
 
 void TForm1::showCursorInGrid()
@@ -623,8 +654,10 @@ void TForm1::PageControl1Change()
     const int tab = currentTab();
     if (tab < 0)
         return;
+    // A change that cannot be posted is dropped (the box said why): the new
+    // tab must never show the old tab's rows.
     if (Dbf1.isOpen() && !postEdit())
-        return;
+        DataSource1->cancel();
     try {
         Dbf1.setFiltered(false);
         Dbf1.setFilter(ArchiveTable::blockFilter(tab));
@@ -885,14 +918,14 @@ void TForm1::N37Click()
     // Each block numbers its own sequence column, so observation rows never
     // gain an operational number.
     const int field = Dbf1.fieldIndex(sequenceColumn(tab));
+    const std::string sortColumn = Dbf1.sortColumn();
+    const bool descending = Dbf1.sortDescending();
     try {
         // Rows are visited in the order shown before the first write, even
         // when the sort is on the very column being renumbered.
         std::vector<std::uint32_t> visit(Dbf1.countVisible());
         for (std::size_t i = 0; i < visit.size(); ++i)
             visit[i] = Dbf1.recordAtPosition(i);
-        const std::string sortColumn = Dbf1.sortColumn();
-        const bool descending = Dbf1.sortDescending();
         Dbf1.clearSortOrder(); // file order: positions found by binary search
         for (std::size_t i = 0; i < visit.size(); ++i) {
             std::size_t lo = 0, hi = Dbf1.countVisible();
@@ -913,6 +946,11 @@ void TForm1::N37Click()
         Dbf1.first();
         saveTable(Dbf1);
     } catch (const std::exception& e) {
+        try {
+            if (!sortColumn.empty() && Dbf1.isOpen())
+                Dbf1.setSortOrder(sortColumn, descending); // the mark shown stays true
+        } catch (const std::exception&) {
+        }
         DataSource1->rowsChanged();
         showErrorBox(this, QString::fromStdString(e.what()));
         return;
