@@ -1,11 +1,16 @@
 #include "charts/SeriesEngine.h"
 
+#include "archive/Calendar.h"
 #include "archive/TextFormats.h"
 #include "storage/ArchiveTable.h"
 
 #include <algorithm>
 
 namespace orx::charts {
+
+using calendar::daysFromCivil;
+using calendar::daysInMonth;
+using calendar::take;
 
 namespace {
 
@@ -18,51 +23,6 @@ constexpr int kMaxYear = 9999;
 constexpr int kYearDigits = 4;
 constexpr int kFieldDigits = 2;
 constexpr const char* kDegreesTitle = " T,°C";
-
-// Reads 1 to maxDigits decimal digits.
-bool readDigits(std::string_view& s, int maxDigits, int& value)
-{
-    int n = 0;
-    value = 0;
-    while (n < maxDigits && n < static_cast<int>(s.size()) && s[n] >= '0' && s[n] <= '9') {
-        value = value * 10 + (s[n] - '0');
-        ++n;
-    }
-    if (n == 0)
-        return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-    return true;
-}
-
-bool expect(std::string_view& s, char c)
-{
-    if (s.empty() || s.front() != c)
-        return false;
-    s.remove_prefix(1);
-    return true;
-}
-
-bool isLeapYear(int y)
-{
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int year, int month)
-{
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
-}
-
-// Days from 01.01.1970 to the given date of the proleptic Gregorian calendar.
-long long daysFromCivil(long long y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
 
 struct BlockColumns
 {
@@ -176,21 +136,21 @@ ChartTextError::ChartTextError(Kind kind, std::string text)
 std::optional<double> parseChartMoment(std::string_view s)
 {
     int day, month, year, hour, minute, second;
-    if (!readDigits(s, kFieldDigits, day) || !expect(s, '.') ||
-        !readDigits(s, kFieldDigits, month) || !expect(s, '.'))
+    if (!calendar::readDigits(s, 1, kFieldDigits, day) || !take(s, '.') ||
+        !calendar::readDigits(s, 1, kFieldDigits, month) || !take(s, '.'))
         return std::nullopt;
     const std::size_t before = s.size();
-    if (!readDigits(s, kYearDigits, year) || before - s.size() != kYearDigits)
+    if (!calendar::readDigits(s, 1, kYearDigits, year) || before - s.size() != kYearDigits)
         return std::nullopt;
-    if (!expect(s, ' ') || !readDigits(s, kFieldDigits, hour) || !expect(s, ':') ||
-        !readDigits(s, kFieldDigits, minute) || !expect(s, ':') ||
-        !readDigits(s, kFieldDigits, second))
+    if (!take(s, ' ') || !calendar::readDigits(s, 1, kFieldDigits, hour) || !take(s, ':') ||
+        !calendar::readDigits(s, 1, kFieldDigits, minute) || !take(s, ':') ||
+        !calendar::readDigits(s, 1, kFieldDigits, second))
         return std::nullopt;
     if (year < kMinYear || year > kMaxYear || month < 1 || month > 12 || day < 1 ||
         day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     const long long days =
-        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        daysFromCivil(year, month, day) -
         static_cast<long long>(kChartEpochOffsetDays);
     return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / kSecondsPerDay;
 }

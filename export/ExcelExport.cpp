@@ -1,5 +1,7 @@
 #include "export/ExcelExport.h"
 
+#include "archive/Calendar.h"
+
 #include "archive/Cp1251.h"
 #include "archive/RecordModel.h"
 #include "archive/TextFormats.h"
@@ -19,6 +21,11 @@
 #include <vector>
 
 namespace orx {
+
+using calendar::daysFromCivil;
+using calendar::daysInMonth;
+using calendar::readDigits;
+using calendar::take;
 
 namespace {
 
@@ -60,51 +67,6 @@ std::string_view trimBlanks(std::string_view s)
     while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
-}
-
-// Reads 1..maxDigits decimal digits.
-bool readDigits(std::string_view& s, int minDigits, int maxDigits, int& out)
-{
-    int n = 0;
-    out = 0;
-    while (n < maxDigits && n < static_cast<int>(s.size()) && s[n] >= '0' && s[n] <= '9') {
-        out = out * 10 + (s[n] - '0');
-        ++n;
-    }
-    if (n < minDigits)
-        return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-    return true;
-}
-
-bool take(std::string_view& s, char c)
-{
-    if (s.empty() || s.front() != c)
-        return false;
-    s.remove_prefix(1);
-    return true;
-}
-
-bool isLeapYear(int y)
-{
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int y, int m)
-{
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeapYear(y) ? 29 : kDays[m - 1];
-}
-
-// Days from 01.01.1970 to the given civil date (proleptic Gregorian calendar).
-std::int64_t daysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = static_cast<int>(y - era * 400);
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
 }
 
 std::string conversionText(const char* pattern, const std::string& value)

@@ -27,6 +27,8 @@ enum ExitCode
 using Args = std::vector<std::string>;
 
 int usage(const std::string& why = std::string());
+// A tab number from 0 to 20 ("--tab N").
+bool parseTab(const std::string& text, int& tab);
 void printUsage();
 
 int runDump(const Args& args);

@@ -8,8 +8,6 @@
 
 namespace orx::cli {
 
-namespace {
-
 bool parseTab(const std::string& s, int& out)
 {
     if (s.empty() || s.size() > 2)
@@ -22,8 +20,6 @@ bool parseTab(const std::string& s, int& out)
     }
     return out < kBlockCount;
 }
-
-} // namespace
 
 int runDump(const Args& args)
 {

@@ -32,11 +32,8 @@ int runStats(const Args& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--tab" && i + 1 < args.size()) {
-            const std::string& n = args[++i];
-            if (n.empty() || n.size() > 2 || n.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoi(n) >= kBlockCount)
+            if (!parseTab(args[++i], tab))
                 return usage("--tab takes a number from 0 to 20");
-            tab = std::stoi(n);
         } else if (!a.empty() && a[0] != '-' && file.empty()) {
             file = a;
         } else {

@@ -9,23 +9,6 @@
 
 namespace orx::cli {
 
-namespace {
-
-bool parseTab(const std::string& s, int& out)
-{
-    if (s.empty() || s.size() > 2)
-        return false;
-    out = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        out = out * 10 + (c - '0');
-    }
-    return out < kBlockCount;
-}
-
-} // namespace
-
 std::string parseTabCommandArgs(const Args& args, const std::string& command, bool needOutput,
                                 TabCommandArgs& out)
 {
