@@ -139,8 +139,7 @@ std::optional<double> parseChartMoment(std::string_view s)
     if (!calendar::readDigits(s, 1, kFieldDigits, day) || !take(s, '.') ||
         !calendar::readDigits(s, 1, kFieldDigits, month) || !take(s, '.'))
         return std::nullopt;
-    const std::size_t before = s.size();
-    if (!calendar::readDigits(s, 1, kYearDigits, year) || before - s.size() != kYearDigits)
+    if (!calendar::readDigits(s, kYearDigits, kYearDigits, year))
         return std::nullopt;
     if (!take(s, ' ') || !calendar::readDigits(s, 1, kFieldDigits, hour) || !take(s, ':') ||
         !calendar::readDigits(s, 1, kFieldDigits, minute) || !take(s, ':') ||
