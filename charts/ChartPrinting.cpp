@@ -1,6 +1,7 @@
 #include "charts/ChartPrinting.h"
 
 #include "ui/FileDialogs.h"
+#include "ui/Seam.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -29,19 +30,18 @@ public:
     }
 };
 
-ChartPrinting* g_printing = nullptr;
+using PrintingSeam = ui::Seam<ChartPrinting, SystemPrinting>;
 
 } // namespace
 
 ChartPrinting& chartPrinting()
 {
-    static SystemPrinting system;
-    return g_printing ? *g_printing : system;
+    return PrintingSeam::current();
 }
 
 void setChartPrinting(ChartPrinting* printing)
 {
-    g_printing = printing;
+    PrintingSeam::install(printing);
 }
 
 } // namespace orx::charts

@@ -3,6 +3,7 @@
 #include "export/ExcelExport.h"
 #include "storage/ArchiveTable.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Seam.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -18,19 +19,18 @@ public:
     bool open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
 };
 
-UrlOpener* g_opener = nullptr;
+using OpenerSeam = Seam<UrlOpener, DesktopUrlOpener>;
 
 } // namespace
 
 UrlOpener& urlOpener()
 {
-    static DesktopUrlOpener desktop;
-    return g_opener ? *g_opener : desktop;
+    return OpenerSeam::current();
 }
 
 void setUrlOpener(UrlOpener* opener)
 {
-    g_opener = opener;
+    OpenerSeam::install(opener);
 }
 
 QString exportCurrentTab(QWidget* parent, ArchiveTable& table, int tab)

@@ -3,6 +3,7 @@
 #include "reports/ReportPreview.h"
 #include "reports/ReportRenderer.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Seam.h"
 
 #include <QDir>
 #include <QPrintDialog>
@@ -34,9 +35,11 @@ public:
     }
 };
 
-PrintDialog* g_dialog = nullptr;
+using PrintDialogSeam = ui::Seam<PrintDialog, QtPrintDialog>;
 
-QString applicationTitle()
+// The program's name, whatever table is open: the progress caption, the
+// printed document's name and the default PDF file name.
+QString programName()
 {
     return QString::fromUtf8(ui::kApplicationTitle);
 }
@@ -45,20 +48,19 @@ QString applicationTitle()
 
 PrintDialog& printDialog()
 {
-    static QtPrintDialog real;
-    return g_dialog ? *g_dialog : real;
+    return PrintDialogSeam::current();
 }
 
 void setPrintDialog(PrintDialog* dialog)
 {
-    g_dialog = dialog;
+    PrintDialogSeam::install(dialog);
 }
 
 std::optional<PreparedReport> prepareWithProgress(QWidget* parent, ArchiveTable& table, int tab)
 {
     QProgressDialog progress(QStringLiteral("Подготовка отчёта..."), QStringLiteral("Отмена"), 0, 1,
                              parent);
-    progress.setWindowTitle(applicationTitle());
+    progress.setWindowTitle(programName());
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
@@ -121,11 +123,11 @@ bool printPrepared(QWidget* parent, const PreparedReport& report)
     QPrinter printer(QPrinter::HighResolution);
     printer.setCopyCount(1);
     printer.setCollateCopies(true);
-    printer.setDocName(applicationTitle());
+    printer.setDocName(programName());
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         // Without a printer the dialog offers a PDF file instead.
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QDir::home().filePath(applicationTitle() + ".pdf"));
+        printer.setOutputFileName(QDir::home().filePath(programName() + ".pdf"));
     }
     if (!printDialog().exec(parent, printer, report.pageCount()))
         return false;

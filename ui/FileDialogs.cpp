@@ -1,4 +1,5 @@
 #include "ui/FileDialogs.h"
+#include "ui/Seam.h"
 
 #include <QFileDialog>
 
@@ -33,16 +34,12 @@ public:
     }
 };
 
-FileDialogs* g_dialogs = nullptr;
+using DialogsSeam = Seam<FileDialogs, RealFileDialogs>;
 
 } // namespace
 
-FileDialogs& fileDialogs()
-{
-    static RealFileDialogs real;
-    return g_dialogs ? *g_dialogs : real;
-}
+FileDialogs& fileDialogs() { return DialogsSeam::current(); }
 
-void setFileDialogs(FileDialogs* dialogs) { g_dialogs = dialogs; }
+void setFileDialogs(FileDialogs* dialogs) { DialogsSeam::install(dialogs); }
 
 } // namespace orx::ui

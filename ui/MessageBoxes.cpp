@@ -1,4 +1,5 @@
 #include "ui/MessageBoxes.h"
+#include "ui/Seam.h"
 
 namespace orx::ui {
 
@@ -14,7 +15,8 @@ public:
     }
 };
 
-MessageBoxes* g_boxes = nullptr;
+using BoxesSeam = Seam<MessageBoxes, RealMessageBoxes>;
+
 QString& titleStore()
 {
     static QString title = QString::fromUtf8(kApplicationTitle);
@@ -23,13 +25,9 @@ QString& titleStore()
 
 } // namespace
 
-MessageBoxes& messageBoxes()
-{
-    static RealMessageBoxes real;
-    return g_boxes ? *g_boxes : real;
-}
+MessageBoxes& messageBoxes() { return BoxesSeam::current(); }
 
-void setMessageBoxes(MessageBoxes* boxes) { g_boxes = boxes; }
+void setMessageBoxes(MessageBoxes* boxes) { BoxesSeam::install(boxes); }
 
 QString applicationTitle() { return titleStore(); }
 void setApplicationTitle(const QString& title) { titleStore() = title; }
