@@ -62,4 +62,34 @@ std::string generatedTable(int rows)
     return path;
 }
 
+std::string operationalTable(int rows)
+{
+    const std::string path = benchDir() + "/operational-" + std::to_string(rows) + ".db";
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return path;
+    ArchiveTable::create(path);
+    ArchiveTable t;
+    t.open(path);
+    constexpr int kStepSeconds = 37;
+    constexpr int kDaysPerMonth = 28; // every date a real one
+    for (int i = 1; i <= rows; ++i) {
+        const long s = static_cast<long>(i) * kStepSeconds;
+        const long day = s / 86400;
+        t.append();
+        t.writeInteger(kColNo, i);
+        t.writeText(kColModule, std::string(1, static_cast<char>('A' + i % 4)));
+        t.writeInteger(kColSensor, i % 8);
+        t.writeText(kColDate, FormatArchiveDate(24, static_cast<std::uint8_t>(3 + day / kDaysPerMonth),
+                                                static_cast<std::uint8_t>(1 + day % kDaysPerMonth)));
+        t.writeText(kColTime, FormatArchiveTime(static_cast<std::uint8_t>(s / 3600 % 24),
+                                                static_cast<std::uint8_t>(s / 60 % 60),
+                                                static_cast<std::uint8_t>(s % 60)));
+        t.writeText(kColTemperature, formatOperationalTemperature(((i * 37) % 900 - 300) / 10.0));
+        t.post();
+    }
+    t.close();
+    return path;
+}
+
 } // namespace orx::bench

@@ -11,4 +11,8 @@ const std::string& benchDir();
 // block as a download leaves it. Generated once per path.
 std::string generatedTable(int rows);
 
+// A table of `rows` operational readings only, one every 37 seconds from
+// 01.03.2024 on, as the decoder writes them. Generated once per path.
+std::string operationalTable(int rows);
+
 } // namespace orx::bench

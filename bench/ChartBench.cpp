@@ -3,8 +3,6 @@
 // building and filling the series, the first full draw of the chart window
 // at 1078 x 682 with and without point markers, and printing it to a PDF.
 
-#include "archive/RecordModel.h"
-#include "archive/TextFormats.h"
 #include "bench/BenchSupport.h"
 #include "charts/graf.h"
 #include "storage/ArchiveTable.h"
@@ -23,34 +21,6 @@ using namespace orx;
 namespace {
 
 constexpr int kReadings = 13107;
-
-// Every reading in the operational block, a second apart over several days.
-std::string operationalTable()
-{
-    const std::string path =
-        bench::benchDir() + "/operational-" + std::to_string(kReadings) + ".db";
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
-        return path;
-    ArchiveTable::create(path);
-    ArchiveTable t;
-    t.open(path);
-    for (int i = 1; i <= kReadings; ++i) {
-        const int s = i * 37; // a reading every 37 seconds
-        t.append();
-        t.writeInteger(kColNo, i);
-        t.writeText(kColModule, "TM5-1");
-        t.writeInteger(kColSensor, i % 8);
-        t.writeText(kColTime, FormatArchiveTime(static_cast<std::uint8_t>(s / 3600 % 24),
-                                                static_cast<std::uint8_t>(s / 60 % 60),
-                                                static_cast<std::uint8_t>(s % 60)));
-        t.writeText(kColDate, FormatArchiveDate(24, 3, static_cast<std::uint8_t>(1 + s / 86400)));
-        t.writeText(kColTemperature, formatOperationalTemperature(((i * 37) % 900 - 300) / 10.0));
-        t.post();
-    }
-    t.close();
-    return path;
-}
 
 class TableTabs : public charts::ChartSource
 {
@@ -75,7 +45,7 @@ struct Setup
     ui::TForm3 window;
     explicit Setup(bool spread, bool markers)
     {
-        table.open(spread ? bench::generatedTable(kReadings) : operationalTable());
+        table.open(spread ? bench::generatedTable(kReadings) : bench::operationalTable(kReadings));
         charts::ChartSelection all{};
         if (spread)
             all.fill(true);

@@ -10,6 +10,7 @@
 #include "archive/Cp1251.h"
 #include "archive/RecordModel.h"
 #include "archive/TextFormats.h"
+#include "bench/BenchSupport.h"
 #include "export/ExcelExport.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
@@ -40,31 +41,6 @@ using Clock = std::chrono::steady_clock;
 double millisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// A table of operational rows as the decoder writes them.
-std::string operationalTable(const std::string& dir, int rows)
-{
-    const std::string path = dir + "/ops-" + std::to_string(rows) + ".db";
-    ArchiveTable::create(path);
-    ArchiveTable t;
-    t.open(path);
-    for (int i = 1; i <= rows; ++i) {
-        const auto second = static_cast<std::uint8_t>(i % 60);
-        const auto minute = static_cast<std::uint8_t>(i / 60 % 60);
-        const auto hour = static_cast<std::uint8_t>(i / 3600 % 24);
-        const auto day = static_cast<std::uint8_t>(1 + i / 86400 % 28);
-        t.append();
-        t.writeInteger(kColNo, i);
-        t.writeText(kColModule, std::string(1, static_cast<char>('A' + i % 4)));
-        t.writeInteger(kColSensor, i % 8);
-        t.writeText(kColDate, FormatArchiveDate(7, 3, day));
-        t.writeText(kColTime, FormatArchiveTime(hour, minute, second));
-        t.writeText(kColTemperature, formatOperationalTemperature(((i * 37) % 900 - 300) / 10.0));
-        t.post();
-    }
-    t.close();
-    return path;
 }
 
 void openTab0(ArchiveTable& table, const std::string& path)
@@ -151,16 +127,15 @@ int main(int argc, char** argv)
         if (std::string(argv[i]) == "--rows-csv")
             rowsCsv = argv[i + 1];
     }
-    char pattern[] = "/tmp/orx-bench-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
+    const std::string dir = bench::benchDir();
 
-    const std::string full = operationalTable(dir, kFullArchiveRows);
+    const std::string full = bench::operationalTable(kFullArchiveRows);
     if (!rowsCsv.empty())
         writeRowsCsv(full, rowsCsv);
 
     // The workbook.
     std::printf("export_13107_rows %.1f ms\n", bestExportMs(full, dir + "/full.xlsx"));
-    const std::string large = operationalTable(dir, kLargeRows);
+    const std::string large = bench::operationalTable(kLargeRows);
     std::printf("export_100000_rows %.1f ms\n", bestExportMs(large, dir + "/large.xlsx"));
     std::printf("export_memory_growth_13107_rows %.1f MiB\n",
                 exportGrowthMiB(full, dir + "/m1.xlsx"));
@@ -197,6 +172,5 @@ int main(int argc, char** argv)
     }
     std::printf("preview_first_page_13107_rows %.1f ms\n", bestPreview);
 
-    std::system(("rm -rf '" + dir + "'").c_str());
-    return 0;
+    return 0; // the folder goes with the run
 }

@@ -4,8 +4,6 @@
 // paint; and the heap the window holds beyond the table engine's own.
 // A timed run: each step is repeated and the median printed.
 
-#include "archive/RecordModel.h"
-#include "archive/TextFormats.h"
 #include "bench/BenchSupport.h"
 #include "storage/ArchiveTable.h"
 #include "ui/DBGrid.h"
@@ -51,31 +49,6 @@ double medianMs(int runs, const std::function<void()>& prepare, const std::funct
 void paint(QWidget* w) { (void)w->grab(); }
 
 std::size_t heapInUse() { return mallinfo2().uordblks; }
-
-// A table of operational readings only, generated once.
-std::string operationalTable(int rows)
-{
-    const std::string path = bench::benchDir() + "/operational-" + std::to_string(rows) + ".db";
-    ArchiveTable::create(path);
-    ArchiveTable t;
-    t.open(path);
-    for (int i = 1; i <= rows; ++i) {
-        t.append();
-        t.writeInteger(kColNo, i);
-        t.writeText(kColModule, "A");
-        t.writeInteger(kColSensor, i % 8);
-        t.writeText(kColDate, FormatArchiveDate(static_cast<std::uint8_t>(i % 30),
-                                                static_cast<std::uint8_t>(1 + i % 12),
-                                                static_cast<std::uint8_t>(1 + i % 28)));
-        t.writeText(kColTime, FormatArchiveTime(static_cast<std::uint8_t>(i / 3600 % 24),
-                                                static_cast<std::uint8_t>(i / 60 % 60),
-                                                static_cast<std::uint8_t>(i % 60)));
-        t.writeText(kColTemperature, formatOperationalTemperature(((i * 37) % 900 - 300) / 10.0));
-        t.post();
-    }
-    t.close();
-    return path;
-}
 
 } // namespace
 
@@ -165,8 +138,8 @@ int main(int argc, char** argv)
     form->Close_DB();
 
     // Row commands on operational tables.
-    const std::string big = operationalTable(100000);
-    const std::string archive = operationalTable(13107);
+    const std::string big = bench::operationalTable(100000);
+    const std::string archive = bench::operationalTable(13107);
     const QString work = QString::fromStdString(bench::benchDir() + "/work.db");
     auto fresh = [&](const std::string& from) {
         form->Close_DB();
