@@ -60,7 +60,7 @@ protected:
     {
         int minute = 0;
         for (const auto& t : temperatures) {
-            char time[6];
+            char time[16];
             std::snprintf(time, sizeof time, "10:%02d", minute);
             appendRow(table,
                       ObservationRow{k, std::to_string(++minute), kDate, time, "1", "1", t, type});
@@ -110,8 +110,9 @@ TEST(ChartTexts, MomentsAreCalendarDatesAndTimes)
         SCOPED_TRACE(c.text);
         const auto x = parseChartMoment(c.text);
         ASSERT_EQ(x.has_value(), c.days.has_value());
-        if (x)
+        if (x) {
             EXPECT_NEAR(*x, *c.days, 1e-9);
+        }
     }
 }
 

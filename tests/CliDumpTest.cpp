@@ -20,15 +20,12 @@ protected:
     void SetUp() override
     {
         file = tmp.path("a.db");
-        ArchiveTable::create(file);
-        ArchiveTable t;
-        t.open(file);
-        appendRow(t, OperationalRow{"1", "\xC0", "3", "01.03.2007", "12:00:07", "23,5"});
-        appendRow(t, ObservationRow{3, "2", "05.06.2024", "10:20", "24", "10", "1,00", "\xC0" "3"});
-        appendRow(t, OperationalRow{"2", "\"", "12", "02.03.2007", "00:05:07", "20"});
-        appendRow(t, ObservationRow{3, "10", "05.06.2024", "10:30", "24", "10", "-5,30", "\xC0" "3"});
-        appendRow(t, ObservationRow{3, "9", "05.06.2024", "10:40", "24", "10", "0,0", "\xC0" "3"});
-        t.close();
+        writeTable(file,
+                   {OperationalRow{"1", "\xC0", "3", "01.03.2007", "12:00:07", "23,5"},
+                    ObservationRow{3, "2", "05.06.2024", "10:20", "24", "10", "1,00", "\xC0" "3"},
+                    OperationalRow{"2", "\"", "12", "02.03.2007", "00:05:07", "20"},
+                    ObservationRow{3, "10", "05.06.2024", "10:30", "24", "10", "-5,30", "\xC0" "3"},
+                    ObservationRow{3, "9", "05.06.2024", "10:40", "24", "10", "0,0", "\xC0" "3"}});
     }
     CommandResult dump(const std::string& args) { return runCommand(kCli + " dump " + args); }
     TempDir tmp;

@@ -23,13 +23,9 @@ protected:
     void SetUp() override
     {
         file = tmp.path("a.db");
-        ArchiveTable::create(file);
-        ArchiveTable t;
-        t.open(file);
-        appendRow(t, OperationalRow{"1", "A", "3", "01.03.2007", "12:00:07", "23,5"});
-        appendRow(t, OperationalRow{"2", "B", "4", "01.03.2007", "12:00:08", "20"});
-        appendRow(t, ObservationRow{4, "1", "05.06.2024", "10:20", "24", "10", "", "A4"});
-        t.close();
+        writeTable(file, {OperationalRow{"1", "A", "3", "01.03.2007", "12:00:07", "23,5"},
+                          OperationalRow{"2", "B", "4", "01.03.2007", "12:00:08", "20"},
+                          ObservationRow{4, "1", "05.06.2024", "10:20", "24", "10", "", "A4"}});
     }
     CommandResult cli(const std::string& args) { return runCommand(kCli + " " + args); }
     bool exists(const std::string& path)

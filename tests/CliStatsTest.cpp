@@ -12,17 +12,11 @@ TEST(CliStats, OneLinePerBlockWithTheSummary)
 {
     TempDir tmp;
     const std::string path = tmp.path("a.db");
-    ArchiveTable::create(path);
-    {
-        ArchiveTable t;
-        t.open(path);
-        appendRow(t, OperationalRow{"1", "A", "1", "02.03.2024", "10:00:00", "20"});
-        appendRow(t, OperationalRow{"2", "A", "1", "01.03.2024", "23:59:59", "-12,8"});
-        appendRow(t, OperationalRow{"3", "A", "1", "02.03.2024", "09:00:00", "23,5"});
-        appendRow(t, OperationalRow{"4", "A", "1", "02.03.2024", "09:30:00", "2,x"});
-        appendRow(t, ObservationRow{7, "1", "05.05.2024", "10:15", "24", "1", "-5,30", "A7"});
-        t.close();
-    }
+    writeTable(path, {OperationalRow{"1", "A", "1", "02.03.2024", "10:00:00", "20"},
+                      OperationalRow{"2", "A", "1", "01.03.2024", "23:59:59", "-12,8"},
+                      OperationalRow{"3", "A", "1", "02.03.2024", "09:00:00", "23,5"},
+                      OperationalRow{"4", "A", "1", "02.03.2024", "09:30:00", "2,x"},
+                      ObservationRow{7, "1", "05.05.2024", "10:15", "24", "1", "-5,30", "A7"}});
     const std::string cli = std::string(ORX_CLI_PATH) + " stats " + shellQuote(path);
     const CommandResult tab0 = runCommand(cli + " --tab 0");
     ASSERT_EQ(tab0.status, 0) << tab0.err;

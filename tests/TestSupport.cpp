@@ -147,6 +147,16 @@ void appendRow(ArchiveTable& table, const OperationalRow& row)
     table.post();
 }
 
+void writeTable(const std::string& path, const std::vector<TableRow>& rows)
+{
+    ArchiveTable::create(path);
+    ArchiveTable table;
+    table.open(path);
+    for (const TableRow& row : rows)
+        std::visit([&table](const auto& r) { appendRow(table, r); }, row);
+    table.close();
+}
+
 void appendRow(ArchiveTable& table, const ObservationRow& row)
 {
     table.append();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace orx::test {
@@ -71,6 +72,10 @@ struct ObservationRow
 
 void appendRow(ArchiveTable& table, const OperationalRow& row);
 void appendRow(ArchiveTable& table, const ObservationRow& row);
+
+// A new table file at path holding these rows in this order, closed.
+using TableRow = std::variant<OperationalRow, ObservationRow>;
+void writeTable(const std::string& path, const std::vector<TableRow>& rows);
 
 // Reads every visible row's values of the given columns, in the table's order.
 std::vector<std::vector<std::string>> visibleRows(ArchiveTable& table,

@@ -104,7 +104,7 @@ protected:
     {
         int minute = 0;
         for (const auto& t : temperatures) {
-            char time[6];
+            char time[16];
             std::snprintf(time, sizeof time, "10:%02d", minute);
             appendRow(table, ObservationRow{k, std::to_string(++minute), date, time, "1", "1", t,
                                             "A" + std::to_string(k)});
@@ -205,8 +205,9 @@ TEST_F(ChartCommand, SelectionDialogAsDesignedAndKeptForTheRun)
         EXPECT_FALSE(d->checkBox(k)->isChecked());
         // Left column 1..10, right column 11..20, top to bottom.
         EXPECT_EQ(d->checkBox(k)->x() > d->checkBox(1)->x(), k > 10) << k;
-        if (k != 1 && k != 11)
+        if (k != 1 && k != 11) {
             EXPECT_GT(d->checkBox(k)->y(), d->checkBox(k - 1)->y()) << k;
+        }
     }
     EXPECT_EQ(d->checkBox(21)->text(), QString("Оперативный"));
     EXPECT_GT(d->checkBox(21)->y(), d->checkBox(10)->y());

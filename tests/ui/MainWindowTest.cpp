@@ -585,14 +585,10 @@ TEST_F(MainWindow, TypedChangeIsPostedWhenTheRowIsLeftOrAskedAboutAtClose)
 TEST_F(MainWindow, CtrlASelectsAllRowsAsOneRange)
 {
     const std::string path = tmp.path("big.db");
-    {
-        ArchiveTable::create(path);
-        ArchiveTable t;
-        t.open(path);
-        for (int i = 1; i <= 3000; ++i)
-            appendRow(t, OperationalRow{std::to_string(i), "A", "1", "01.01.2024", "00:00:00", "1"});
-        t.close();
-    }
+    std::vector<TableRow> rows;
+    for (int i = 1; i <= 3000; ++i)
+        rows.push_back(OperationalRow{std::to_string(i), "A", "1", "01.01.2024", "00:00:00", "1"});
+    writeTable(path, rows);
     openTable(path);
     form->show();
     DBGrid* grid = form->DBGridPro2;
@@ -823,16 +819,10 @@ TEST_F(MainWindow, RenumberClosesTheGapsOfTheTabShown)
 TEST_F(MainWindow, TitleClicksSortAndCtrlClickBringsBackFileOrder)
 {
     const std::string path = tmp.path("a.db");
-    {
-        ArchiveTable::create(path);
-        ArchiveTable t;
-        t.open(path);
-        appendRow(t, OperationalRow{"1", "A", "1", "05.01.2024", "10:00:00", "1"});
-        appendRow(t, OperationalRow{"2", "A", "1", "01.02.2024", "10:00:00", "2"});
-        appendRow(t, OperationalRow{"10", "A", "1", "03.01.2023", "10:00:00", "3"});
-        appendRow(t, ObservationRow{1, "1", "01.01.2024", "10:00", "1", "1", "1,00", "A1"});
-        t.close();
-    }
+    writeTable(path, {OperationalRow{"1", "A", "1", "05.01.2024", "10:00:00", "1"},
+                      OperationalRow{"2", "A", "1", "01.02.2024", "10:00:00", "2"},
+                      OperationalRow{"10", "A", "1", "03.01.2023", "10:00:00", "3"},
+                      ObservationRow{1, "1", "01.01.2024", "10:00", "1", "1", "1,00", "A1"}});
     openTable(path);
     form->show();
     auto column = [&](int c) {
@@ -914,16 +904,10 @@ TEST_F(MainWindow, OpensATableNamedOnTheCommandLineOrDropped)
 TEST_F(MainWindow, StatusLineSummarisesTheCurrentTab)
 {
     const std::string path = tmp.path("a.db");
-    {
-        ArchiveTable::create(path);
-        ArchiveTable t;
-        t.open(path);
-        appendRow(t, OperationalRow{"1", "A", "1", "02.03.2024", "10:00:00", "20"});
-        appendRow(t, OperationalRow{"2", "A", "1", "01.03.2024", "23:59:59", "-12,8"});
-        appendRow(t, OperationalRow{"3", "A", "1", "02.03.2024", "09:00:00", "23,5"});
-        appendRow(t, ObservationRow{1, "1", "05.05.2024", "10:15", "24", "1", "0,0", "A1"});
-        t.close();
-    }
+    writeTable(path, {OperationalRow{"1", "A", "1", "02.03.2024", "10:00:00", "20"},
+                      OperationalRow{"2", "A", "1", "01.03.2024", "23:59:59", "-12,8"},
+                      OperationalRow{"3", "A", "1", "02.03.2024", "09:00:00", "23,5"},
+                      ObservationRow{1, "1", "05.05.2024", "10:15", "24", "1", "0,0", "A1"}});
     openTable(path);
     QTRY_VERIFY(form->summaryReady());
     EXPECT_EQ(form->statusLine()->text(),
