@@ -273,7 +273,7 @@ void TForm3::FormShow()
         return; // the window opens with the chart hidden
     } catch (const std::exception& e) {
         fillSeries();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     fillSeries();

@@ -41,7 +41,7 @@ QString exportCurrentTab(QWidget* parent, ArchiveTable& table, int tab)
         exp2excel(table, tab, outPath.toStdString());
     } catch (const std::exception& e) {
         // ExportError and the table's own errors alike end the command here.
-        showErrorBox(parent, QString::fromStdString(e.what()));
+        showErrorBox(parent, e);
         return QString();
     }
     if (!urlOpener().open(QUrl::fromLocalFile(outPath))) {

@@ -72,7 +72,7 @@ std::optional<PreparedReport> prepareWithProgress(QWidget* parent, ArchiveTable&
             return !progress.wasCanceled();
         });
     } catch (const std::exception& e) {
-        ui::showErrorBox(parent, QString::fromStdString(e.what()));
+        ui::showErrorBox(parent, e);
         return std::nullopt;
     }
 }

@@ -46,4 +46,9 @@ void showErrorBox(QWidget* parent, const QString& text)
     showMessage(parent, shown, applicationTitle(), QMessageBox::Critical);
 }
 
+void showErrorBox(QWidget* parent, const std::exception& error)
+{
+    showErrorBox(parent, QString::fromStdString(error.what()));
+}
+
 } // namespace orx::ui

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <exception>
+
 class QWidget;
 
 namespace orx::ui {
@@ -44,5 +46,7 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, co
 // The general error box: the application title as caption, the error icon,
 // and the text with a full stop added when it does not end in one.
 void showErrorBox(QWidget* parent, const QString& text);
+// The same for an error that ended a command: its own text.
+void showErrorBox(QWidget* parent, const std::exception& error);
 
 } // namespace orx::ui

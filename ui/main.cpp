@@ -410,7 +410,7 @@ void TForm1::Create_DB(const QString& path)
         } catch (const std::exception&) {
         }
         DataSource1->rowsChanged();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     PageControl1Change();
@@ -428,7 +428,7 @@ void TForm1::Create_DB(const QString& path)
     try {
         Dbf1.close();
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
     }
     DataSource1->rowsChanged();
 }
@@ -463,7 +463,7 @@ void TForm1::Open_DB(const QString& path)
     try {
         Dbf1.first();
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
     }
     setBackground(true);
     enable_button();
@@ -487,7 +487,7 @@ void TForm1::N4Click()
         DecodeArchive(Dbf1, m_image, DecodeMode::Append);
     } catch (const std::exception& e) {
         DataSource1->rowsChanged();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     PageControl1Change();
@@ -511,7 +511,7 @@ void TForm1::Save_DB()
         saveTable(Dbf1);
     } catch (const std::exception& e) {
         DataSource1->rowsChanged();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     DocumentModified = false;
@@ -538,7 +538,7 @@ void TForm1::Close_DB()
         try {
             Dbf1.close(); // a row edit not posted is dropped
         } catch (const std::exception& e) {
-            showErrorBox(this, QString::fromStdString(e.what()));
+            showErrorBox(this, e);
         }
         QFile::remove(table.dir().filePath(table.completeBaseName() +
                                            QString::fromLatin1(kIndexSuffix)));
@@ -577,7 +577,7 @@ bool TForm1::postEdit()
         DataSource1->post();
         return true;
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return false;
     }
 }
@@ -610,7 +610,7 @@ void TForm1::gridRowChanged(DBGrid* grid, int row)
             Dbf1.position() != static_cast<std::size_t>(row))
             Dbf1.moveToPosition(static_cast<std::size_t>(row));
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what())); // the change stays unposted
+        showErrorBox(this, e); // the change stays unposted
     }
 }
 
@@ -663,7 +663,7 @@ void TForm1::PageControl1Change()
         Dbf1.setFilter(ArchiveTable::blockFilter(tab));
         Dbf1.setFiltered(true);
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
     }
     DataSource1->rowsChanged();
 }
@@ -904,7 +904,7 @@ void TForm1::N21Click()
         saveTable(Dbf1);
     } catch (const std::exception& e) {
         DataSource1->rowsChanged();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     DataSource1->rowsChanged();
@@ -952,7 +952,7 @@ void TForm1::N37Click()
         } catch (const std::exception&) {
         }
         DataSource1->rowsChanged();
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
         return;
     }
     DataSource1->rowsChanged();
@@ -987,7 +987,7 @@ void TForm1::DBGridPro1TitleStateChange(DBGrid* grid, int column)
         Dbf1.setSortOrder(grid->archiveModel()->columns()[static_cast<std::size_t>(column)].field,
                           mark == SortMark::Up);
     } catch (const std::exception& e) {
-        showErrorBox(this, QString::fromStdString(e.what()));
+        showErrorBox(this, e);
     }
     DataSource1->rowsChanged();
 }
