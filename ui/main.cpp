@@ -779,18 +779,13 @@ QString summaryText(const BlockSummary& s)
 }
 } // namespace
 
+// The rows were re-read: count afresh. The counting starts on the next turn
+// of the event loop, so a command that re-reads several times counts once.
 void TForm1::restartSummary()
 {
     m_summaryTimer.stop();
     m_summary.reset();
-    const int tab = currentTab();
-    if (!DocumentOpen || tab < 0 || !Dbf1.isOpen()) {
-        m_statusLine->clear();
-        return;
-    }
-    try {
-        m_summary = std::make_unique<BlockSummaryBuilder>(Dbf1, tab);
-    } catch (const std::exception&) {
+    if (!DocumentOpen || currentTab() < 0 || !Dbf1.isOpen()) {
         m_statusLine->clear();
         return;
     }
@@ -802,9 +797,15 @@ void TForm1::restartSummary()
 // holds up the window.
 void TForm1::summaryStep()
 {
-    if (!m_summary)
-        return;
     try {
+        if (!m_summary) {
+            const int tab = currentTab();
+            if (!DocumentOpen || tab < 0 || !Dbf1.isOpen()) {
+                m_statusLine->clear();
+                return;
+            }
+            m_summary = std::make_unique<BlockSummaryBuilder>(Dbf1, tab);
+        }
         if (!m_summary->step(kSummaryRowsPerTurn)) {
             m_summaryTimer.start();
             return;

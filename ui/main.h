@@ -79,7 +79,7 @@ public:
     HelpViewer* helpViewer() const { return m_help; }
     // The status line under the tabs: the current tab's summary once counted.
     QLabel* statusLine() const { return m_statusLine; }
-    bool summaryReady() const { return !m_summary; }
+    bool summaryReady() const { return !m_summary && !m_summaryTimer.isActive(); }
 
     // Opens a table named from outside (the command line, a dropped file)
     // the way "Открыть" opens the file chosen in its dialog.
