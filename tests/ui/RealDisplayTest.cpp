@@ -9,7 +9,9 @@
 #include "tests/SimProcess.h"
 #include "tests/TestSupport.h"
 #include "ui/DBGrid.h"
+#include "ui/HelpViewer.h"
 #include "ui/Program.h"
+#include "ui/about.h"
 #include "ui/main.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +65,7 @@ TEST(RealDisplay, CreateThroughTheRealDialogs)
     qputenv("ORX_COM2", tmp.path("none").c_str());
 
     ui::Program program;
+    QTimer::singleShot(1000, [] { screenshot("splash.png"); });
     program.showSplash();
     program.showMain();
     ui::TForm1* form = program.Form1;
@@ -130,6 +133,18 @@ TEST(RealDisplay, CreateThroughTheRealDialogs)
     EXPECT_EQ(form->currentGrid()->model()->rowCount(), 40);
     QTest::qWait(200);
     screenshot("main-window.png");
+    // The about dialog and the help, as a person sees them.
+    QTimer::singleShot(300, [&program] {
+        screenshot("about.png");
+        program.form6->Button1->click();
+    });
+    form->N26->trigger();
+    EXPECT_EQ(program.form6->result(), 1);
+    form->N24->trigger();
+    ASSERT_TRUE(form->helpViewer());
+    QTest::qWait(300);
+    screenshot("help.png");
+    form->helpViewer()->close();
     form->N7->trigger();
 
     // Record for record what the decoder makes of the image the instrument served.
